@@ -10,7 +10,8 @@ namespace {
 
 std::wstring HttpsUrl(const std::wstring& host, const wchar_t* path) { return L"https://" + host + path; }
 
-// The application's default caption: the program's file name without folder and extension.
+}  // namespace
+
 std::wstring ApplicationName(Machine& machine) {
   std::wstring name = machine.ModuleFileName();
   const auto slash = name.find_last_of(L"\\/");
@@ -19,8 +20,6 @@ std::wstring ApplicationName(Machine& machine) {
   if (dot != std::wstring::npos) name.erase(dot);
   return name;
 }
-
-}  // namespace
 
 int LookUpWizardType(const std::string& name) {
   if (name == "DLM") return kWizardDlm;

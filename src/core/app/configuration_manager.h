@@ -30,6 +30,9 @@ enum WizardType : int {
 // "DLM" -> 1, "ISV" -> 2, exact and case-sensitive; 0 for anything else.
 int LookUpWizardType(const std::string& name);
 
+// The application's default caption: the program's file name without folder and extension.
+std::wstring ApplicationName(Machine& machine);
+
 // A fresh, uniquely named "ISV…" directory under the temporary path. The name is returned whether or
 // not it could be made; the caller tests that the directory exists.
 std::wstring CreateWorkFolder(Machine& machine);
