@@ -19,6 +19,7 @@ namespace {
 
 constexpr DWORD kPollMs = 20;
 constexpr UINT kMessageTimeoutMs = 2000;
+constexpr UINT kClickSendTimeoutMs = 5000;  // a handler may hide a window: 2 s under Wine without a WM
 constexpr int kMessageBoxTextId = 0xFFFF;
 
 enum ExitCode { kOk = 0, kNotFound = 1, kUsage = 2, kFailure = 3 };
@@ -270,7 +271,7 @@ struct Args {
 };
 
 const wchar_t* const kValueOptions[] = {L"--caption", L"--pid", L"--timeout", L"--hwnd",
-                                        L"--id", L"--text", L"--kind"};
+                                        L"--id", L"--text", L"--kind", L"--file", L"--type"};
 const wchar_t* const kFlagOptions[] = {L"--exact", L"--send", L"--command", L"--force"};
 
 Args Parse(int argc, wchar_t** argv) {
@@ -375,7 +376,7 @@ int CmdWaitWindow(const Args& a, DWORD timeout, DWORD pid, bool messageBox) {
     return Emit(o.Json(), kOk);
 }
 
-int CmdClick(const Args& a, HWND hwnd) {
+int CmdClick(const Args& a, HWND hwnd, DWORD sendTimeoutMs) {
     HWND target = hwnd;
     if (a.Has(L"--id")) {
         unsigned long long id = 0;
@@ -399,7 +400,7 @@ int CmdClick(const Args& a, HWND hwnd) {
         // Waits until the handler returns; times out if the click opens a modal loop.
         how = "send";
         DWORD_PTR result = 0;
-        if (!SendMessageTimeoutW(target, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result))
+        if (!SendMessageTimeoutW(target, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, sendTimeoutMs, &result))
             return Fail(kNotFound, "timeout", L"BM_CLICK was not handled in time");
     } else if (!PostMessageW(target, BM_CLICK, 0, 0)) {
         return Fail(kFailure, "failed", L"PostMessage BM_CLICK");
@@ -510,14 +511,51 @@ int CmdTempPath() {
     return Emit(o.Json(), kOk);
 }
 
+struct ResourceNames {
+    std::vector<std::string> ids;
+    std::vector<std::string> names;
+};
+
+BOOL CALLBACK CollectResource(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
+    auto* found = reinterpret_cast<ResourceNames*>(param);
+    if (IS_INTRESOURCE(name))
+        found->ids.push_back(std::to_string(reinterpret_cast<ULONG_PTR>(name)));
+    else
+        found->names.push_back(Quote(name));
+    return TRUE;
+}
+
+// The resource ids of one type in a module file, e.g. the dialog templates of an exe.
+int CmdResources(const Args& a) {
+    if (!a.Has(L"--file")) return Fail(kUsage, "usage", L"missing --file");
+    unsigned long long type = 5;  // RT_DIALOG
+    if (a.Has(L"--type") && (!ParseNumber(a.Get(L"--type"), type) || type == 0 || type > 0xFFFF))
+        return Fail(kUsage, "usage", L"bad --type");
+    HMODULE module = LoadLibraryExW(a.Get(L"--file").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!module) return Fail(kFailure, "failed", L"cannot load " + a.Get(L"--file"));
+    ResourceNames found;
+    if (!EnumResourceNamesW(module, MAKEINTRESOURCEW(type), CollectResource, reinterpret_cast<LONG_PTR>(&found)) &&
+        GetLastError() != ERROR_RESOURCE_TYPE_NOT_FOUND) {
+        DWORD error = GetLastError();
+        FreeLibrary(module);
+        SetLastError(error);
+        return Fail(kFailure, "failed", L"EnumResourceNamesW");
+    }
+    FreeLibrary(module);
+    Object o;
+    o.Str("file", a.Get(L"--file")).Num("type", type).Raw("ids", Array(found.ids)).Raw("names", Array(found.names));
+    return Emit(o.Json(), kOk);
+}
+
 const wchar_t kUsageText[] =
     L"wizard-driver COMMAND [options]; commands: "
     L"wait-window --caption TEXT [--exact] [--pid PID] [--kind dialog|messagebox|any] --timeout MS | "
     L"wait-messagebox [--caption TEXT] [--exact] [--pid PID] --timeout MS | "
-    L"click --hwnd H [--id ID] [--send|--command] [--force] | close --hwnd H | "
+    L"click --hwnd H [--id ID] [--send [--timeout MS]|--command] [--force] | close --hwnd H | "
     L"text --hwnd H [--id ID] | children --hwnd H | "
     L"wait-control --hwnd H --id ID [--text TEXT] [--exact] --timeout MS | "
-    L"windows [--pid PID] | wait-gone --hwnd H --timeout MS | temp-path";
+    L"windows [--pid PID] | wait-gone --hwnd H --timeout MS | temp-path | resources --file PATH [--type N]";
 
 int Run(const Args& a) {
     if (!a.bad.empty()) return Fail(kUsage, "usage", a.bad + L". " + kUsageText);
@@ -544,7 +582,7 @@ int Run(const Args& a) {
     DWORD forPid = static_cast<DWORD>(pid);
     if (cmd == L"wait-window") return CmdWaitWindow(a, ms, forPid, false);
     if (cmd == L"wait-messagebox") return CmdWaitWindow(a, ms, forPid, true);
-    if (cmd == L"click") return CmdClick(a, hwnd);
+    if (cmd == L"click") return CmdClick(a, hwnd, a.Has(L"--timeout") ? ms : kClickSendTimeoutMs);
     if (cmd == L"close") {
         if (!PostMessageW(hwnd, WM_CLOSE, 0, 0)) return Fail(kFailure, "failed", L"PostMessage WM_CLOSE");
         Object o;
@@ -556,6 +594,7 @@ int Run(const Args& a) {
     if (cmd == L"windows") return CmdWindows(forPid);
     if (cmd == L"wait-gone") return CmdWaitGone(hwnd, ms);
     if (cmd == L"temp-path") return CmdTempPath();
+    if (cmd == L"resources") return CmdResources(a);
     return Fail(kUsage, "usage", L"unknown command " + cmd + L". " + kUsageText);
 }
 
