@@ -68,9 +68,10 @@ def exe_path(name):
     return os.path.join(bin_dir(), name)
 
 
-def wine_env():
+def wine_env(extra=None):
     env = dict(os.environ)
     env.setdefault("WINEDEBUG", "-all")
+    env.update(extra or {})
     return env
 
 
@@ -240,7 +241,7 @@ class Wizard:
         self.log_path = None
         self.proc = None
 
-    def start(self, cwd=None):
+    def start(self, cwd=None, env=None):
         if not os.path.isfile(self.exe):
             raise FileNotFoundError(self.exe)
         log_dir = os.environ.get(ARTIFACTS_ENV)
@@ -252,7 +253,7 @@ class Wizard:
             log = subprocess.DEVNULL
         try:
             self.proc = subprocess.Popen(["wine", self.exe], stdin=subprocess.DEVNULL, stdout=log,
-                                         stderr=log, env=wine_env(), cwd=cwd or bin_dir())
+                                         stderr=log, env=wine_env(env), cwd=cwd or bin_dir())
         finally:
             if log is not subprocess.DEVNULL:
                 log.close()
@@ -321,10 +322,10 @@ class WizardTestCase(unittest.TestCase):
         for wizard in self._wizards:
             wizard.kill()
 
-    def start(self, exe_name):
+    def start(self, exe_name, env=None):
         wizard = Wizard(exe_path(exe_name))
         self._wizards.append(wizard)
-        return wizard.start()
+        return wizard.start(env=env)
 
     def require_exe(self, exe_name):
         if not os.path.isfile(exe_path(exe_name)):

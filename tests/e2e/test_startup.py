@@ -1,6 +1,7 @@
 """Every variant of the test build comes up with its main dialog and shuts down cleanly; the
 exit question on the first page can be declined."""
 
+import os
 import unittest
 
 from harness import (CLASSIC_EXE, DLM_EXE, EXIT_QUESTION_TEXT, IDCANCEL, IDOK, ISV_EXE, PLAIN_EXE,
@@ -37,6 +38,13 @@ class VariantStartupTest(WizardTestCase):
 
     def test_classic(self):
         self.check_variant(CLASSIC_EXE)
+
+    def test_without_the_rich_edit_library_it_ends_without_a_window(self):
+        before = self.temp.work_entries()
+        overrides = ";".join(o for o in (os.environ.get("WINEDLLOVERRIDES", ""), "riched32=d") if o)
+        wizard = self.start(ISV_EXE, env={"WINEDLLOVERRIDES": overrides})
+        self.assertEqual(wizard.wait_exit(), 0, "the stub should end by itself")
+        self.assertEqual(self.temp.work_entries(), before, "nothing is made before the library is there")
 
 
 class ExitQuestionTest(WizardTestCase):
