@@ -5,6 +5,8 @@
 # Caller-visible variables:
 #   root        repository root (set here from this file's location)
 #   run_dir     temporary folder of this run (the caller creates it and removes it)
+#   log_dir     where the logs of Xvfb, Wine's system processes and the services go
+#               (default: run_dir)
 #   tag         prefix of the progress lines ("test", "demo")
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -142,12 +144,12 @@ start_xvfb() {
   local fifo="$run_dir/xvfb.displayfd" n=
   mkfifo "$fifo"
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 \
-    3>"$fifo" </dev/null >"$run_dir/xvfb.log" 2>&1 8>&- 9>&- &
+    3>"$fifo" </dev/null >"${log_dir:-$run_dir}/xvfb.log" 2>&1 8>&- 9>&- &
   xvfb_pid=$!
   # Xvfb writes the display number once it accepts clients; EOF if it died.
   read -r -t 60 n <"$fifo" || true
   if [ -z "$n" ]; then
-    cat "$run_dir/xvfb.log" >&2
+    cat "${log_dir:-$run_dir}/xvfb.log" >&2
     return 1
   fi
   export DISPLAY=":$n"
@@ -168,9 +170,10 @@ stop_xvfb() {
 wineserver_up=
 start_wineserver() {
   : "${WINEPREFIX:?}"
-  wineserver -p </dev/null >"$run_dir/wineserver.log" 2>&1 8>&- 9>&-
+  local logs=${log_dir:-$run_dir}
+  wineserver -p </dev/null >"$logs/wineserver.log" 2>&1 8>&- 9>&-
   wineserver_up=1
-  (cd "$run_dir" && wine cmd /c exit) </dev/null >"$run_dir/wine-system.log" 2>&1 8>&- 9>&-
+  (cd "$run_dir" && wine cmd /c exit) </dev/null >"$logs/wine-system.log" 2>&1 8>&- 9>&-
 }
 
 stop_wineserver() {
@@ -184,18 +187,19 @@ stop_wineserver() {
 # Contract for tools/content-service/: an executable `start` is run in the background with
 # ZELVANE_RUN_DIR set (a folder of this run, removed afterwards); once it serves, it creates
 # $ZELVANE_RUN_DIR/content-service.ready. It is sent SIGTERM at the end. Its output goes to
-# $ZELVANE_RUN_DIR/content-service.log, shown when it fails to come up.
+# content-service.log in log_dir (build/test-results/ for tools/test), shown when it fails
+# to come up.
 service_pids=()
 start_services() {
   export ZELVANE_RUN_DIR="$run_dir"
-  local svc="$root/tools/content-service"
+  local svc="$root/tools/content-service" log="${log_dir:-$run_dir}/content-service.log"
   [ -d "$svc" ] || return 0
   if [ ! -x "$svc/start" ]; then
     say "tools/content-service has no executable start: not started"
     return 0
   fi
   say "starting tools/content-service"
-  "$svc/start" </dev/null >"$run_dir/content-service.log" 2>&1 8>&- 9>&- &
+  "$svc/start" </dev/null >"$log" 2>&1 8>&- 9>&- &
   service_pids+=($!)
   local i
   for ((i = 0; i < 600; i++)); do      # up to 60 s, ends as soon as it is ready or dead
@@ -203,7 +207,7 @@ start_services() {
     kill -0 "${service_pids[-1]}" 2>/dev/null || break
     sleep 0.1
   done
-  cat "$run_dir/content-service.log" >&2
+  cat "$log" >&2
   say "tools/content-service did not come up"
   return 1
 }
