@@ -71,10 +71,12 @@ wine_id() {
 # wine_template WINVER: sets template_dir to the cached template prefix for WINVER (win10,
 # win7), creating it first if needed. A 64-bit prefix, so 32-bit programs run under WOW64.
 # Functions here check each step themselves: `set -e` does not reach into `f || ...` calls.
+# Raise template_revision when make_wine_template changes, so cached templates are made anew.
+template_revision=2
 template_dir=
 wine_template() {
   local winver=$1 rc=0
-  template_dir="$zelvane_cache/wine-template-$(wine_id)-$winver"
+  template_dir="$zelvane_cache/wine-template-$(wine_id)-$winver-r$template_revision"
   [ -f "$template_dir/.zelvane-template" ] && return 0
   mkdir -p "$zelvane_cache" || return 1
   exec 8>"$zelvane_cache/.wine-template.lock"
@@ -93,9 +95,17 @@ make_wine_template() {
   (
     export WINEPREFIX="$tmp" WINEARCH=win64 WINEDEBUG=-all
     unset DISPLAY
-    wineboot -i && wine winecfg -v "$winver"
+    wineboot -i && wine winecfg -v "$winver" &&
+      # Without a window manager, Wine waits 2 s for every window it hides unless windows are unmanaged.
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
     wineserver -w
   ) </dev/null >"$log" 2>&1 8>&- 9>&-
+  # The user's Desktop, Documents, Downloads, ... are links to the host's home folder in a new
+  # prefix: make them real folders, so that nothing a test saves lands outside the prefix.
+  local link
+  for link in "$tmp"/drive_c/users/*/*; do
+    [ -L "$link" ] && rm "$link" && mkdir "$link"
+  done
   if ! wine_prefix_valid "$tmp" "$winver"; then
     cat "$log" >&2
     rm -rf "$tmp"
@@ -112,6 +122,7 @@ make_wine_template() {
 wine_prefix_valid() {
   local dir=$1 winver=$2
   [ -d "$dir/drive_c/windows/syswow64" ] && [ -f "$dir/system.reg" ] || return 1
+  grep -q '^"Managed"="N"' "$dir/user.reg" || return 1
   case $winver in
     win10) grep -q '^"CurrentMajorVersionNumber"=dword:0000000a' "$dir/system.reg" ;;
     win7)  grep -q '^"CurrentVersion"="6.1"' "$dir/system.reg" &&
