@@ -72,7 +72,7 @@ wine_id() {
 # win7), creating it first if needed. A 64-bit prefix, so 32-bit programs run under WOW64.
 # Functions here check each step themselves: `set -e` does not reach into `f || ...` calls.
 # Raise template_revision when make_wine_template changes, so cached templates are made anew.
-template_revision=2
+template_revision=4
 template_dir=
 wine_template() {
   local winver=$1 rc=0
