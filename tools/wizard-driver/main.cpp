@@ -376,14 +376,20 @@ int CmdWaitWindow(const Args& a, DWORD timeout, DWORD pid, bool messageBox) {
     return Emit(o.Json(), kOk);
 }
 
+// The control named by --id under hwnd (hwnd itself without --id); non-zero after reporting the
+// failure when there is no such control.
+int ResolveId(const Args& a, HWND hwnd, HWND* target) {
+    if (!a.Has(L"--id")) return 0;
+    unsigned long long id = 0;
+    if (!ParseNumber(a.Get(L"--id"), id)) return Fail(kUsage, "usage", L"bad --id");
+    *target = FindControl(hwnd, static_cast<int>(id));
+    if (!*target) return Fail(kNotFound, "not-found", L"no control with id " + a.Get(L"--id"));
+    return 0;
+}
+
 int CmdClick(const Args& a, HWND hwnd, DWORD sendTimeoutMs) {
     HWND target = hwnd;
-    if (a.Has(L"--id")) {
-        unsigned long long id = 0;
-        if (!ParseNumber(a.Get(L"--id"), id)) return Fail(kUsage, "usage", L"bad --id");
-        target = FindControl(hwnd, static_cast<int>(id));
-        if (!target) return Fail(kNotFound, "not-found", L"no control with id " + a.Get(L"--id"));
-    }
+    if (int error = ResolveId(a, hwnd, &target)) return error;
     if (!a.Flag(L"--force")) {
         if (!IsWindowVisible(target)) return Fail(kNotFound, "hidden", L"control is not visible");
         if (!IsWindowEnabled(target)) return Fail(kNotFound, "disabled", L"control is disabled");
@@ -412,12 +418,7 @@ int CmdClick(const Args& a, HWND hwnd, DWORD sendTimeoutMs) {
 
 int CmdText(const Args& a, HWND hwnd) {
     HWND target = hwnd;
-    if (a.Has(L"--id")) {
-        unsigned long long id = 0;
-        if (!ParseNumber(a.Get(L"--id"), id)) return Fail(kUsage, "usage", L"bad --id");
-        target = FindControl(hwnd, static_cast<int>(id));
-        if (!target) return Fail(kNotFound, "not-found", L"no control with id " + a.Get(L"--id"));
-    }
+    if (int error = ResolveId(a, hwnd, &target)) return error;
     Object o;
     o.Num("hwnd", HandleValue(target)).Str("text", ControlText(target));
     o.Flag("visible", IsWindowVisible(target) != FALSE).Flag("enabled", IsWindowEnabled(target) != FALSE);

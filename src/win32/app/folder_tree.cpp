@@ -37,6 +37,11 @@ void DeleteFolderTree(const std::wstring& path) {
     return;
   }
 
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    // A read-only folder keeps its entries and itself from being removed.
+    (void)::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+
   WIN32_FIND_DATAW entry{};
   FindHandle find(::FindFirstFileW((path + L"\\*.*").c_str(), &entry));
   if (find) {

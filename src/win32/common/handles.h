@@ -62,46 +62,20 @@ struct FindHandleTraits {
 };
 using FindHandle = UniqueHandle<FindHandleTraits>;
 
-struct RegKeyTraits {
-  using Handle = HKEY;
+// Handles that are null when invalid and closed by one function.
+template <typename H, auto CloseFunction>
+struct NullInvalidTraits {
+  using Handle = H;
   static Handle Invalid() { return nullptr; }
   static bool Valid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::RegCloseKey(h); }
+  static void Close(Handle h) { CloseFunction(h); }
 };
-using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 
-struct LocalMemoryTraits {
-  using Handle = HLOCAL;
-  static Handle Invalid() { return nullptr; }
-  static bool Valid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::LocalFree(h); }
-};
-using LocalMemory = UniqueHandle<LocalMemoryTraits>;
-
-struct CoTaskMemoryTraits {
-  using Handle = wchar_t*;
-  static Handle Invalid() { return nullptr; }
-  static bool Valid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::CoTaskMemFree(h); }
-};
-using CoTaskString = UniqueHandle<CoTaskMemoryTraits>;
-
-template <typename GdiHandle>
-struct GdiObjectTraits {
-  using Handle = GdiHandle;
-  static Handle Invalid() { return nullptr; }
-  static bool Valid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::DeleteObject(h); }
-};
-using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
-using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
-
-struct IconTraits {
-  using Handle = HICON;
-  static Handle Invalid() { return nullptr; }
-  static bool Valid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::DestroyIcon(h); }
-};
-using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueRegKey = UniqueHandle<NullInvalidTraits<HKEY, &::RegCloseKey>>;
+using LocalMemory = UniqueHandle<NullInvalidTraits<HLOCAL, &::LocalFree>>;
+using CoTaskString = UniqueHandle<NullInvalidTraits<wchar_t*, &::CoTaskMemFree>>;
+using UniqueBrush = UniqueHandle<NullInvalidTraits<HBRUSH, &::DeleteObject>>;
+using UniqueFont = UniqueHandle<NullInvalidTraits<HFONT, &::DeleteObject>>;
+using UniqueIcon = UniqueHandle<NullInvalidTraits<HICON, &::DestroyIcon>>;
 
 }  // namespace zelvane::win32
