@@ -92,15 +92,16 @@ TEST(ConfigurationRecordOnWindows, FolderMacrosExpandToTheRealFolders) {
 class ScratchMachineHive {
  public:
   ScratchMachineHive() {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, kPath);
-    EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(),
+                                nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(::RegOverridePredefKey(HKEY_LOCAL_MACHINE, root_.get()), ERROR_SUCCESS);
   }
   ~ScratchMachineHive() {
     ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     root_.reset();
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, kPath);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
   }
   void SetMachineGuid(DWORD type, const void* data, DWORD size) {
     win32::UniqueRegKey key;
@@ -111,7 +112,8 @@ class ScratchMachineHive {
   }
 
  private:
-  static constexpr const wchar_t* kPath = L"Software\\ZelvaneTests\\Machine";
+  // One key per process: tests run side by side.
+  const std::wstring path_ = L"Software\\ZelvaneTests\\Machine" + std::to_wstring(::GetCurrentProcessId());
   win32::UniqueRegKey root_;
 };
 
