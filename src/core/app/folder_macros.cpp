@@ -15,14 +15,11 @@ const std::wstring* FolderMacroTable::Find(const std::wstring& name) const {
   return nullptr;
 }
 
-std::size_t ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
-  if (from.empty()) return 0;
-  std::size_t count = 0;
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
+  if (from.empty()) return;
   for (std::size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);
-    ++count;
   }
-  return count;
 }
 
 void ExpandFolderMacros(std::wstring& text, const FolderMacroTable& table) {

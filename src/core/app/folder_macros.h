@@ -28,7 +28,6 @@ class FolderMacroTable {
 void ExpandFolderMacros(std::wstring& text, const FolderMacroTable& table);
 
 // Replaces every occurrence of `from` by `to`, resuming the search after each inserted value.
-// Returns the number of replacements.
-std::size_t ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to);
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to);
 
 }  // namespace zelvane

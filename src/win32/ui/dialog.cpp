@@ -1,15 +1,6 @@
 #include "ui/dialog.h"
 
-#include <vector>
-
 namespace zelvane::win32 {
-
-std::wstring Control::GetText() const {
-  const int length = ::GetWindowTextLengthW(hwnd_);
-  std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
-  ::GetWindowTextW(hwnd_, text.data(), length + 1);
-  return text.data();
-}
 
 Dialog::~Dialog() { Destroy(); }
 

@@ -20,10 +20,7 @@ class Control {
   HWND hwnd() const { return hwnd_; }
   int id() const { return id_; }
   void SetText(const std::wstring& text) const { ::SetWindowTextW(hwnd_, text.c_str()); }
-  std::wstring GetText() const;
   void Show(bool visible) const { ::ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE); }
-  bool IsVisible() const { return ::IsWindowVisible(hwnd_) != FALSE; }
-  void Enable(bool enabled) const { ::EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
 
  private:
   HWND hwnd_ = nullptr;
@@ -60,8 +57,6 @@ class Dialog {
   virtual void OnClose();
   // Any other message; returns true when handled, with its result in `result`.
   virtual bool OnMessage(UINT /*message*/, WPARAM, LPARAM, LRESULT* /*result*/) { return false; }
-
-  bool modal() const { return modal_; }
 
  private:
   static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
