@@ -6,6 +6,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zelvane {
 
@@ -22,6 +23,9 @@ struct FileVersion {
   std::uint32_t mostSignificant = 0;
   std::uint32_t leastSignificant = 0;
 };
+
+// How reading the processor speed from the registry ended.
+enum class CpuSpeedRead { Ok, CannotOpenKey, CannotReadValue };
 
 class Machine {
  public:
@@ -55,6 +59,23 @@ class Machine {
   virtual bool ToLocalTime(std::int64_t unixSeconds, std::tm* out) = 0;
   // 100-nanosecond units since 1970-01-01 UTC.
   virtual std::int64_t UnixTime100ns() = 0;
+
+  // --- Probes of the offer checks ---
+  // The Desktop folder of the default user profile; "" when it cannot be resolved.
+  virtual std::wstring DefaultProfileDesktop() = 0;
+  // Free bytes available to this user on the volume of `root` ("C:\"); on failure false with the
+  // system's error code.
+  virtual bool FreeDiskBytes(const std::wstring& root, std::uint64_t* bytes, unsigned long* error) = 0;
+  // Total physical memory in bytes; on failure false with the system's error code.
+  virtual bool TotalPhysicalMemory(std::uint64_t* bytes, unsigned long* error) = 0;
+  // The speed of the first processor in MHz, as the processor's registry key (64-bit view) holds it.
+  virtual CpuSpeedRead ReadCpuMhz(std::uint32_t* mhz) = 0;
+  // Whether the running Windows is at least major.minor with at least that service pack.
+  virtual bool IsWindowsAtLeast(unsigned major, unsigned minor, unsigned servicePackMajor) = 0;
+  // Executable file names of the running processes in snapshot order; false when no snapshot was taken.
+  virtual bool RunningProcessNames(std::vector<std::wstring>* names) = 0;
+  // Whether a file or folder exists at the path.
+  virtual bool PathExists(const std::wstring& path) = 0;
 };
 
 }  // namespace zelvane

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <ctime>
 #include <vector>
@@ -23,6 +25,7 @@ HKEY RootKey(RegRoot root) {
     case RegRoot::CurrentUser: return HKEY_CURRENT_USER;
     case RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
     case RegRoot::Users: return HKEY_USERS;
+    case RegRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
   }
   return nullptr;
 }
@@ -153,6 +156,133 @@ long SystemRegistry::QueryValueA(RegHandle key, const std::string& name, std::si
   value->type = type;
   value->data = std::move(data);
   return ERROR_SUCCESS;
+}
+
+// --- Probes of the offer checks ---
+
+std::wstring SystemMachine::DefaultProfileDesktop() {
+  // The token -1 selects the default user profile.
+  CoTaskString path;
+  if (FAILED(::SHGetKnownFolderPath(FOLDERID_Desktop, 0, reinterpret_cast<HANDLE>(-1), path.put())) || !path) {
+    return L"";
+  }
+  return path.get();
+}
+
+bool SystemMachine::FreeDiskBytes(const std::wstring& root, std::uint64_t* bytes, unsigned long* error) {
+  ULARGE_INTEGER available{};
+  if (!::GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr)) {
+    *error = ::GetLastError();
+    return false;
+  }
+  *bytes = available.QuadPart;
+  return true;
+}
+
+bool SystemMachine::TotalPhysicalMemory(std::uint64_t* bytes, unsigned long* error) {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;  // 64 bytes in both builds
+  if (!::GlobalMemoryStatusEx(&status)) {
+    *error = ::GetLastError();
+    return false;
+  }
+  *bytes = status.ullTotalPhys;
+  return true;
+}
+
+CpuSpeedRead SystemMachine::ReadCpuMhz(std::uint32_t* mhz) {
+  UniqueRegKey key;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", 0,
+                      KEY_READ | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS) {
+    return CpuSpeedRead::CannotOpenKey;
+  }
+  // Four bytes, whatever the value's type says.
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  if (::RegQueryValueExA(key.get(), "~MHz", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
+      ERROR_SUCCESS) {
+    return CpuSpeedRead::CannotReadValue;
+  }
+  *mhz = value;
+  return CpuSpeedRead::Ok;
+}
+
+bool SystemMachine::IsWindowsAtLeast(unsigned major, unsigned minor, unsigned servicePackMajor) {
+  OSVERSIONINFOEXW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  info.dwMajorVersion = major;
+  info.dwMinorVersion = minor;
+  info.wServicePackMajor = static_cast<WORD>(servicePackMajor);
+  DWORDLONG conditions = 0;
+  conditions = ::VerSetConditionMask(conditions, VER_MAJORVERSION, VER_GREATER_EQUAL);
+  conditions = ::VerSetConditionMask(conditions, VER_MINORVERSION, VER_GREATER_EQUAL);
+  conditions = ::VerSetConditionMask(conditions, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+  return ::VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, conditions) !=
+         FALSE;
+}
+
+bool SystemMachine::RunningProcessNames(std::vector<std::wstring>* names) {
+  FileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  names->clear();
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    names->push_back(entry.szExeFile);
+  }
+  return true;
+}
+
+bool SystemMachine::PathExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
+
+// --- Wide reads of the offer checks' registry layer ---
+
+long SystemRegistry::OpenSubKey(RegHandle parent, const std::wstring& subKey, std::uint32_t access,
+                                RegHandle* key) {
+  HKEY opened = nullptr;
+  const LONG status = ::RegOpenKeyExW(reinterpret_cast<HKEY>(parent), subKey.c_str(), 0, access, &opened);
+  *key = status == ERROR_SUCCESS ? reinterpret_cast<RegHandle>(opened) : 0;
+  return status;
+}
+
+long SystemRegistry::GetValueW(RegHandle key, const std::wstring& subKey, const std::wstring& name,
+                               std::uint32_t flags, std::uint32_t* type, void* data, std::uint32_t* bytes) {
+  DWORD valueType = REG_NONE;
+  DWORD size = bytes != nullptr ? *bytes : 0;
+  const LONG status = ::RegGetValueW(reinterpret_cast<HKEY>(key), subKey.empty() ? nullptr : subKey.c_str(),
+                                     name.c_str(), flags, &valueType, data, bytes != nullptr ? &size : nullptr);
+  if (type != nullptr) *type = valueType;
+  if (bytes != nullptr) *bytes = size;
+  return status;
+}
+
+long SystemRegistry::QueryValueTypeW(RegHandle key, const std::wstring& name, std::uint32_t* type) {
+  DWORD valueType = REG_NONE;
+  const LONG status = ::RegQueryValueExW(reinterpret_cast<HKEY>(key), name.c_str(), nullptr, &valueType, nullptr,
+                                         nullptr);
+  if (status == ERROR_SUCCESS) *type = valueType;
+  return status;
+}
+
+long SystemRegistry::QueryKeyInfo(RegHandle key, std::uint32_t* subKeys, std::uint32_t* maxSubKeyChars) {
+  DWORD count = 0;
+  DWORD longest = 0;
+  const LONG status = ::RegQueryInfoKeyW(reinterpret_cast<HKEY>(key), nullptr, nullptr, nullptr, &count, &longest,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS) {
+    *subKeys = count;
+    *maxSubKeyChars = longest;
+  }
+  return status;
+}
+
+long SystemRegistry::EnumKeyW(RegHandle key, std::uint32_t index, std::uint32_t capacity, std::wstring* name) {
+  std::vector<wchar_t> buffer(capacity + 1, L'\0');
+  DWORD length = capacity;
+  const LONG status = ::RegEnumKeyExW(reinterpret_cast<HKEY>(key), index, buffer.data(), &length, nullptr, nullptr,
+                                      nullptr, nullptr);
+  if (status == ERROR_SUCCESS) name->assign(buffer.data(), length);
+  return status;
 }
 
 int SystemUserInterface::ShowMessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) {

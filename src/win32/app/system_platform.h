@@ -21,6 +21,15 @@ class SystemMachine : public Machine {
   std::int64_t UnixTimeSeconds() override;
   bool ToLocalTime(std::int64_t unixSeconds, std::tm* out) override;
   std::int64_t UnixTime100ns() override;
+
+  // --- Probes of the offer checks ---
+  std::wstring DefaultProfileDesktop() override;
+  bool FreeDiskBytes(const std::wstring& root, std::uint64_t* bytes, unsigned long* error) override;
+  bool TotalPhysicalMemory(std::uint64_t* bytes, unsigned long* error) override;
+  CpuSpeedRead ReadCpuMhz(std::uint32_t* mhz) override;
+  bool IsWindowsAtLeast(unsigned major, unsigned minor, unsigned servicePackMajor) override;
+  bool RunningProcessNames(std::vector<std::wstring>* names) override;
+  bool PathExists(const std::wstring& path) override;
 };
 
 class SystemRegistry : public RegistryApi {
@@ -28,6 +37,14 @@ class SystemRegistry : public RegistryApi {
   long OpenKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) override;
   void CloseKey(RegHandle key) override;
   long QueryValueA(RegHandle key, const std::string& name, std::size_t capacity, RegValue* value) override;
+
+  // --- Wide reads of the offer checks' registry layer ---
+  long OpenSubKey(RegHandle parent, const std::wstring& subKey, std::uint32_t access, RegHandle* key) override;
+  long GetValueW(RegHandle key, const std::wstring& subKey, const std::wstring& name, std::uint32_t flags,
+                 std::uint32_t* type, void* data, std::uint32_t* bytes) override;
+  long QueryValueTypeW(RegHandle key, const std::wstring& name, std::uint32_t* type) override;
+  long QueryKeyInfo(RegHandle key, std::uint32_t* subKeys, std::uint32_t* maxSubKeyChars) override;
+  long EnumKeyW(RegHandle key, std::uint32_t index, std::uint32_t capacity, std::wstring* name) override;
 };
 
 class SystemUserInterface : public UserInterface {

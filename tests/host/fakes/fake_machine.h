@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "ports/machine.h"
 
@@ -81,6 +82,64 @@ class FakeMachine : public Machine {
     return gmtime_r(&shifted, out) != nullptr;
   }
   std::int64_t UnixTime100ns() override { return unix100ns; }
+
+  // --- Probes of the offer checks ---
+  std::wstring defaultDesktop = L"C:\\Users\\Default\\Desktop";
+  std::uint64_t freeDiskBytes = 40ULL << 30;
+  unsigned long diskError = 0;  // non-zero: the probe fails with it
+  std::uint64_t physicalMemory = 8ULL << 30;
+  unsigned long memoryError = 0;
+  CpuSpeedRead cpuRead = CpuSpeedRead::Ok;
+  std::uint32_t cpuMhz = 2400;
+  unsigned osMajor = 10, osMinor = 0, osServicePack = 0;
+  bool snapshotFails = false;
+  std::vector<std::wstring> processes{L"System", L"explorer.exe"};
+  std::vector<std::wstring> diskRoots;  // the roots asked for, in order
+  int memoryProbes = 0;
+  int cpuProbes = 0;
+  int snapshots = 0;
+  int pathProbes = 0;
+
+  std::wstring DefaultProfileDesktop() override { return defaultDesktop; }
+  bool FreeDiskBytes(const std::wstring& root, std::uint64_t* bytes, unsigned long* error) override {
+    diskRoots.push_back(root);
+    if (diskError != 0) {
+      *error = diskError;
+      return false;
+    }
+    *bytes = freeDiskBytes;
+    return true;
+  }
+  bool TotalPhysicalMemory(std::uint64_t* bytes, unsigned long* error) override {
+    ++memoryProbes;
+    if (memoryError != 0) {
+      *error = memoryError;
+      return false;
+    }
+    *bytes = physicalMemory;
+    return true;
+  }
+  CpuSpeedRead ReadCpuMhz(std::uint32_t* mhz) override {
+    ++cpuProbes;
+    if (cpuRead == CpuSpeedRead::Ok) *mhz = cpuMhz;
+    return cpuRead;
+  }
+  bool IsWindowsAtLeast(unsigned major, unsigned minor, unsigned servicePackMajor) override {
+    if (osMajor != major) return osMajor > major;
+    if (osMinor != minor) return osMinor > minor;
+    return osServicePack >= servicePackMajor;
+  }
+  bool RunningProcessNames(std::vector<std::wstring>* names) override {
+    ++snapshots;
+    if (snapshotFails) return false;
+    *names = processes;
+    return true;
+  }
+  bool PathExists(const std::wstring& path) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++pathProbes;
+    return files.count(path) != 0 || directories.count(path) != 0;
+  }
 
  private:
   std::mutex mutex_;
