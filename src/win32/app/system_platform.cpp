@@ -255,7 +255,8 @@ bool SystemMachine::PathExists(const std::wstring& path) { return ::PathFileExis
 long SystemRegistry::OpenSubKey(RegHandle parent, const std::wstring& subKey, std::uint32_t access,
                                 RegHandle* key) {
   HKEY opened = nullptr;
-  const LONG status = ::RegOpenKeyExW(reinterpret_cast<HKEY>(parent), subKey.c_str(), 0, access, &opened);
+  const LONG status =
+      ::RegOpenKeyExW(reinterpret_cast<HKEY>(parent), subKey.c_str(), 0, WithStubView(access), &opened);
   *key = status == ERROR_SUCCESS ? reinterpret_cast<RegHandle>(opened) : 0;
   return status;
 }
