@@ -211,6 +211,29 @@ TEST_F(OfferChecksOnWindows, FilesProcessesAndAppPaths) {
   EXPECT_EQ(rules.CheckRunningProcesses({L"zelvane_wine_tests.ex", L"zelvane_wine"}), std::nullopt);
 
   {
+    // Another running program, held suspended, whose name has a dot of its own.
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_NE(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    std::wstring probe = std::wstring(folder) + L"zelvane.probe" + kPid + L".exe";
+    ASSERT_TRUE(::CopyFileW(self, probe.c_str(), FALSE));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::wstring commandLine = L"\"" + probe + L"\" --gtest_list_tests";
+    ASSERT_TRUE(::CreateProcessW(probe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                 nullptr, nullptr, &startup, &started));
+    win32::KernelHandle process(started.hProcess), thread(started.hThread);
+    OfferRules fresh(platform.machine, platform.registry);  // a snapshot taken now
+    EXPECT_EQ(fresh.CheckRunningProcesses({L"zelvane.PROBE" + kPid}), "APPLICATION RUNNING");
+    EXPECT_EQ(fresh.CheckRunningProcesses({L"zelvane.probe" + kPid + L".exe"}), "APPLICATION RUNNING");
+    EXPECT_EQ(fresh.CheckRunningProcesses({L"zelvane"}), std::nullopt);
+    ::TerminateProcess(process.get(), 0);
+    ::WaitForSingleObject(process.get(), 10000);
+    process.reset();
+    thread.reset();
+    ::DeleteFileW(probe.c_str());
+  }
+  {
     // A fresh checker, so that the App Paths index is read with these entries in it.
     OfferRules fresh(platform.machine, platform.registry);
     const std::wstring appPaths = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";

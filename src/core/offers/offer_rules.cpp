@@ -242,7 +242,9 @@ bool OfferRules::AppInstalled(const std::wstring& name) {
       for (const std::uint32_t view : views) {
         try {
           const OpenedKey key = registry_.OpenKey(root, kAppPaths, reg::kRead | view);
-          for (auto& app : registry_.EnumSubKeys(key.get())) appPathsIndex_.emplace(app, AppPathEntry{root, view, L"", false});
+          for (auto& app : registry_.EnumSubKeys(key.get())) {
+            appPathsIndex_.emplace(app, AppPathEntry{root, view, L"", false});
+          }
         } catch (const RegistryError&) {
         }
       }

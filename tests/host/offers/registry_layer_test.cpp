@@ -127,7 +127,8 @@ TEST(KeyExists, SoftwarePathsReadTheirViewOn64BitWindows) {
   EXPECT_TRUE(layer.KeyExists(L"hkey_local_machine\\software\\wow6432node\\vendor32\\product"));
   EXPECT_FALSE(layer.KeyExists(L"hkey_local_machine\\software\\wow6432node\\vendor64"));
   EXPECT_TRUE(layer.KeyExists(L"hkey_current_user\\software\\uservendor"));
-  EXPECT_TRUE(layer.KeyExists(L"hkey_current_user\\software\\wow6432node\\uservendor")) << "the user's software is shared";
+  EXPECT_TRUE(layer.KeyExists(L"hkey_current_user\\software\\wow6432node\\uservendor"))
+      << "the user's software is shared";
   EXPECT_EQ(windows.registry.openKeys(), 0);
 }
 
@@ -194,7 +195,9 @@ class RegistryValues : public ::testing::Test {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
     return std::vector<std::uint8_t>(bytes, bytes + units * sizeof(wchar_t));
   }
-  OpenedKey Open() { return windows.layer.OpenKey(L"hkey_local_machine\\software\\vendor", reg::kRead | reg::kWow64_64Key); }
+  OpenedKey Open() {
+    return windows.layer.OpenKey(L"hkey_local_machine\\software\\vendor", reg::kRead | reg::kWow64_64Key);
+  }
 
   const std::wstring kKey = L"SOFTWARE\\Vendor";
   Windows windows{true};
