@@ -17,6 +17,13 @@ enum class KnownFolder {
   ProgramFilesX86,
 };
 
+// The running Windows version as the kernel reports it (not subject to compatibility shims).
+struct OsVersion {
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+  std::uint32_t build = 0;
+};
+
 // The file version of the program's own version resource, as the two double words of its fixed part.
 struct FileVersion {
   std::uint32_t mostSignificant = 0;
@@ -55,6 +62,13 @@ class Machine {
   virtual bool ToLocalTime(std::int64_t unixSeconds, std::tm* out) = 0;
   // 100-nanosecond units since 1970-01-01 UTC.
   virtual std::int64_t UnixTime100ns() = 0;
+  // Blocks the calling thread.
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
+
+  // Major, minor and build number of the running system; nothing when they cannot be read.
+  virtual std::optional<OsVersion> GetOsVersion() = 0;
+  // True when the running system is at least this version and service pack.
+  virtual bool IsWindowsVersionOrGreater(std::uint16_t major, std::uint16_t minor, std::uint16_t servicePackMajor) = 0;
 };
 
 }  // namespace zelvane

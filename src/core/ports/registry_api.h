@@ -12,6 +12,7 @@ namespace reg {
 // Access rights and view flags.
 constexpr std::uint32_t kRead = 0x20019;
 constexpr std::uint32_t kWrite = 0x20006;
+constexpr std::uint32_t kSetValue = 0x0002;
 constexpr std::uint32_t kWow64_64Key = 0x0100;
 constexpr std::uint32_t kWow64_32Key = 0x0200;
 // Value types.
@@ -49,6 +50,10 @@ class RegistryApi {
   // The narrow form: string data comes back in the ANSI code page. At most `capacity` bytes are
   // returned; larger data fails with kMoreData.
   virtual long QueryValueA(RegHandle key, const std::string& name, std::size_t capacity, RegValue* value) = 0;
+  // Opens the key, creating it (and any missing parent) as a non-volatile key without a class.
+  virtual long CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) = 0;
+  virtual long SetValue(RegHandle key, const std::wstring& name, std::uint32_t type,
+                        const std::vector<std::uint8_t>& data) = 0;
 };
 
 // Closes the key it holds on every path.
@@ -63,6 +68,9 @@ class RegKey {
 
   [[nodiscard]] long Open(RegRoot root, const std::wstring& subKey, std::uint32_t access) {
     return api_.OpenKey(root, subKey, access, &key_);
+  }
+  [[nodiscard]] long Create(RegRoot root, const std::wstring& subKey, std::uint32_t access) {
+    return api_.CreateKey(root, subKey, access, &key_);
   }
   RegHandle get() const { return key_; }
 

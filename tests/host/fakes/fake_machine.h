@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "ports/machine.h"
 
@@ -30,11 +31,14 @@ class FakeMachine : public Machine {
   int utcOffsetSeconds = 3600;
   bool localTimeFails = false;
   std::int64_t unix100ns = 17653680001234567;
+  std::optional<OsVersion> osVersion = OsVersion{10, 0, 19045};
+  std::uint16_t servicePack = 0;
 
   std::set<std::wstring> files;
   std::set<std::wstring> directories;
   std::atomic<int> tempFilesCreated{0};
   std::atomic<int> localTimeCalls{0};
+  std::vector<std::uint32_t> sleeps;
 
   bool IsWow64() override { return wow64; }
   std::optional<std::wstring> Environment(const std::wstring& name) override {
@@ -81,6 +85,18 @@ class FakeMachine : public Machine {
     return gmtime_r(&shifted, out) != nullptr;
   }
   std::int64_t UnixTime100ns() override { return unix100ns; }
+  void Sleep(std::uint32_t milliseconds) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sleeps.push_back(milliseconds);
+  }
+  std::optional<OsVersion> GetOsVersion() override { return osVersion; }
+  // Compares with the scripted version and service pack as VerifyVersionInfo does.
+  bool IsWindowsVersionOrGreater(std::uint16_t major, std::uint16_t minor, std::uint16_t servicePackMajor) override {
+    if (!osVersion) return false;
+    if (osVersion->major != major) return osVersion->major > major;
+    if (osVersion->minor != minor) return osVersion->minor > minor;
+    return servicePack >= servicePackMajor;
+  }
 
  private:
   std::mutex mutex_;

@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "ports/registry_api.h"
 
@@ -23,7 +24,16 @@ class FakeRegistry : public RegistryApi {
   void CloseKey(RegHandle key) override;
   long QueryValueA(RegHandle key, const std::string& name, std::size_t capacity, RegValue* value) override;
 
+  long CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) override;
+  long SetValue(RegHandle key, const std::wstring& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override;
+
+  // The value at the key path as the 64-bit view names it; nothing when key or value is missing.
+  std::optional<RegValue> Get(RegRoot root, const std::wstring& keyPath, const std::string& name) const;
+  bool HasKey(RegRoot root, const std::wstring& keyPath) const;
   int openKeys() const;
+  // Makes CreateKey fail with this code (for example kAccessDenied without administrator rights).
+  long createKeyError = reg::kSuccess;
 
  private:
   using KeyId = std::pair<RegRoot, std::wstring>;  // root and lower-cased 64-bit-view path
