@@ -5,6 +5,7 @@
 #include "app/configuration_manager.h"
 #include "fakes/fake_platform.h"
 #include "telemetry/text_digest.h"
+#include "telemetry/transport_policy.h"
 
 namespace zelvane {
 namespace {
@@ -176,6 +177,31 @@ TEST(RequestBase, CopiesAreIndependent) {
   copy.headers.emplace_back(L"X", L"Y");
   EXPECT_EQ(original.record["5"], "");
   EXPECT_EQ(original.headers.size(), 1u);
+}
+
+TEST(TransportSettings, WindowsVersionDecidesRefusalAndProxy) {
+  struct Case {
+    std::optional<OsVersion> version;
+    std::uint16_t servicePack;
+    bool refused;
+    std::uint32_t accessType;
+  };
+  const Case cases[] = {
+      {OsVersion{6, 0, 6002}, 2, false, winhttp::kAccessAutomaticProxy},  // Vista
+      {OsVersion{6, 1, 7600}, 0, true, winhttp::kAccessDefaultProxy},     // Windows 7 without SP1
+      {OsVersion{6, 1, 7601}, 1, false, winhttp::kAccessDefaultProxy},    // Windows 7 SP1
+      {OsVersion{6, 2, 9200}, 0, false, winhttp::kAccessAutomaticProxy},
+      {OsVersion{6, 3, 9600}, 0, false, winhttp::kAccessAutomaticProxy},
+      {OsVersion{10, 0, 19045}, 0, false, winhttp::kAccessAutomaticProxy},
+  };
+  for (const auto& c : cases) {
+    FakePlatform fakes;
+    fakes.machine.osVersion = c.version;
+    fakes.machine.servicePack = c.servicePack;
+    const TransportSettings settings = ChooseTransportSettings(fakes.machine);
+    EXPECT_EQ(settings.refused, c.refused) << c.version->minor;
+    EXPECT_EQ(settings.accessType, c.accessType) << c.version->minor;
+  }
 }
 
 }  // namespace

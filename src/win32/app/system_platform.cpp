@@ -8,6 +8,9 @@
 
 #include "app/known_folder.h"
 #include "common/handles.h"
+#include "telemetry/digests.h"
+#include "telemetry/text_codec.h"
+#include "telemetry/winhttp_transport.h"
 
 namespace zelvane {
 
@@ -131,6 +134,34 @@ std::int64_t SystemMachine::UnixTime100ns() {
   return static_cast<std::int64_t>(since1601 - 116444736000000000ULL);
 }
 
+void SystemMachine::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::optional<OsVersion> SystemMachine::GetOsVersion() {
+  using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  if (ntdll == nullptr) return std::nullopt;
+  const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
+      reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
+  if (rtlGetVersion == nullptr) return std::nullopt;
+  OSVERSIONINFOEXW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (rtlGetVersion(reinterpret_cast<OSVERSIONINFOW*>(&info)) != 0) return std::nullopt;
+  return OsVersion{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
+}
+
+bool SystemMachine::IsWindowsVersionOrGreater(std::uint16_t major, std::uint16_t minor, std::uint16_t servicePackMajor) {
+  OSVERSIONINFOEXW wanted{};
+  wanted.dwOSVersionInfoSize = sizeof wanted;
+  wanted.dwMajorVersion = major;
+  wanted.dwMinorVersion = minor;
+  wanted.wServicePackMajor = servicePackMajor;
+  const DWORDLONG mask = ::VerSetConditionMask(
+      ::VerSetConditionMask(::VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL), VER_MINORVERSION,
+                            VER_GREATER_EQUAL),
+      VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+  return ::VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask) != FALSE;
+}
+
 long SystemRegistry::OpenKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) {
   HKEY opened = nullptr;
   const LONG status = ::RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, access, &opened);
@@ -155,6 +186,20 @@ long SystemRegistry::QueryValueA(RegHandle key, const std::string& name, std::si
   return ERROR_SUCCESS;
 }
 
+long SystemRegistry::CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) {
+  HKEY created = nullptr;
+  const LONG status = ::RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                        nullptr, &created, nullptr);
+  *key = status == ERROR_SUCCESS ? reinterpret_cast<RegHandle>(created) : 0;
+  return status;
+}
+
+long SystemRegistry::SetValue(RegHandle key, const std::wstring& name, std::uint32_t type,
+                              const std::vector<std::uint8_t>& data) {
+  return ::RegSetValueExW(reinterpret_cast<HKEY>(key), name.c_str(), 0, type, data.data(),
+                          static_cast<DWORD>(data.size()));
+}
+
 int SystemUserInterface::ShowMessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) {
   return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), flags);
 }
@@ -165,7 +210,10 @@ Platform& SystemPlatform() {
   static win32::SystemMachine machine;
   static win32::SystemRegistry registry;
   static win32::SystemUserInterface ui;
-  static Platform platform{machine, registry, ui};
+  static win32::SystemTextCodec text;
+  static win32::SystemDigests digests;
+  static win32::WinHttpTransport transport(machine);
+  static Platform platform{machine, registry, ui, text, digests, transport};
   return platform;
 }
 

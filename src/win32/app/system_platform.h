@@ -21,6 +21,10 @@ class SystemMachine : public Machine {
   std::int64_t UnixTimeSeconds() override;
   bool ToLocalTime(std::int64_t unixSeconds, std::tm* out) override;
   std::int64_t UnixTime100ns() override;
+  void Sleep(std::uint32_t milliseconds) override;
+  // RtlGetVersion of ntdll, found at run time.
+  std::optional<OsVersion> GetOsVersion() override;
+  bool IsWindowsVersionOrGreater(std::uint16_t major, std::uint16_t minor, std::uint16_t servicePackMajor) override;
 };
 
 class SystemRegistry : public RegistryApi {
@@ -28,6 +32,9 @@ class SystemRegistry : public RegistryApi {
   long OpenKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) override;
   void CloseKey(RegHandle key) override;
   long QueryValueA(RegHandle key, const std::string& name, std::size_t capacity, RegValue* value) override;
+  long CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) override;
+  long SetValue(RegHandle key, const std::wstring& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override;
 };
 
 class SystemUserInterface : public UserInterface {
