@@ -111,10 +111,9 @@ bool WriteNoShowMark(const PartnerSettings& settings, ConfigurationManager& conf
     const std::vector<std::uint8_t> data{static_cast<std::uint8_t>(date), static_cast<std::uint8_t>(date >> 8),
                                          static_cast<std::uint8_t>(date >> 16), static_cast<std::uint8_t>(date >> 24)};
 
-    // The shipped 32-bit program writes to the 32-bit view with or without the flag; naming it keeps
-    // a 64-bit build of the same code on the same key.
+    // No view flag: the 32-bit program writes to the 32-bit view, where the no-show rule reads it.
     RegKey key(platform.registry);
-    if (key.Create(RegRoot::LocalMachine, subKey, reg::kSetValue | reg::kWow64_32Key) != reg::kSuccess) return false;
+    if (key.Create(RegRoot::LocalMachine, subKey, reg::kSetValue) != reg::kSuccess) return false;
     return platform.registry.SetValue(key.get(), valueName, reg::kDword, data) == reg::kSuccess;
   } catch (const std::exception&) {
     return false;

@@ -203,8 +203,8 @@ long SystemRegistry::QueryValueA(RegHandle key, const std::string& name, std::si
 
 long SystemRegistry::CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) {
   HKEY created = nullptr;
-  const LONG status = ::RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                                        nullptr, &created, nullptr);
+  const LONG status = ::RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        WithStubView(access), nullptr, &created, nullptr);
   *key = status == ERROR_SUCCESS ? reinterpret_cast<RegHandle>(created) : 0;
   return status;
 }
