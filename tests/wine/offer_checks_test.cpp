@@ -273,8 +273,8 @@ TEST_F(OfferChecksOnWindows, SystemProbesAnswer) {
   EXPECT_EQ(rules.CheckOsVersion(61), std::nullopt) << "the prefix is Windows 7 SP1 or later";
   EXPECT_EQ(rules.CheckOsVersion(64), "UNSUPPORTED OS VERSION");
   EXPECT_EQ(rules.Check64BitOs(true), std::nullopt);
-  EXPECT_TRUE(platform.machine.IsWindowsAtLeast(6, 1, 0));
-  EXPECT_FALSE(platform.machine.IsWindowsAtLeast(99, 0, 0));
+  EXPECT_TRUE(platform.machine.IsWindowsVersionOrGreater(6, 1, 0));
+  EXPECT_FALSE(platform.machine.IsWindowsVersionOrGreater(99, 0, 0));
   EXPECT_FALSE(platform.machine.DefaultProfileDesktop().empty());
 }
 

@@ -58,6 +58,8 @@ class ConfigurationManager {
   FolderMacroTable GetFolderMacros();
   FolderMacroTable GetFolderMacros64();
   void SetDownloadedFilePath(const std::wstring& path) { downloadedFilePath = path; }
+  // The ports this record was built on.
+  Platform& GetPlatform() { return platform_; }
 
   int wizardType = kWizardNone;
   bool brandedFlow = true;

@@ -113,7 +113,7 @@ Rejection OfferRules::CheckOsVersion(int osRule) {
     case 100: major = 10, minor = 0; break;
     default: return "UNSUPPORTED OS VERSION";
   }
-  if (machine_.IsWindowsAtLeast(major, minor, 0)) return std::nullopt;
+  if (machine_.IsWindowsVersionOrGreater(static_cast<std::uint16_t>(major), static_cast<std::uint16_t>(minor), 0)) return std::nullopt;
   return "UNSUPPORTED OS VERSION";
 }
 

@@ -18,6 +18,13 @@ enum class KnownFolder {
   ProgramFilesX86,
 };
 
+// The running Windows version as the kernel reports it (not subject to compatibility shims).
+struct OsVersion {
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+  std::uint32_t build = 0;
+};
+
 // The file version of the program's own version resource, as the two double words of its fixed part.
 struct FileVersion {
   std::uint32_t mostSignificant = 0;
@@ -70,12 +77,17 @@ class Machine {
   virtual bool TotalPhysicalMemory(std::uint64_t* bytes, unsigned long* error) = 0;
   // The speed of the first processor in MHz, as the processor's registry key (64-bit view) holds it.
   virtual CpuSpeedRead ReadCpuMhz(std::uint32_t* mhz) = 0;
-  // Whether the running Windows is at least major.minor with at least that service pack.
-  virtual bool IsWindowsAtLeast(unsigned major, unsigned minor, unsigned servicePackMajor) = 0;
   // Executable file names of the running processes in snapshot order; false when no snapshot was taken.
   virtual bool RunningProcessNames(std::vector<std::wstring>* names) = 0;
   // Whether a file or folder exists at the path.
   virtual bool PathExists(const std::wstring& path) = 0;
+  // Blocks the calling thread.
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
+
+  // Major, minor and build number of the running system; nothing when they cannot be read.
+  virtual std::optional<OsVersion> GetOsVersion() = 0;
+  // True when the running system is at least this version and service pack.
+  virtual bool IsWindowsVersionOrGreater(std::uint16_t major, std::uint16_t minor, std::uint16_t servicePackMajor) = 0;
 };
 
 }  // namespace zelvane

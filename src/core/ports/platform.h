@@ -1,6 +1,9 @@
 #pragma once
+#include "ports/digests.h"
+#include "ports/json_transport.h"
 #include "ports/machine.h"
 #include "ports/registry_api.h"
+#include "ports/text_codec.h"
 #include "ports/user_interface.h"
 
 namespace zelvane {
@@ -10,6 +13,9 @@ struct Platform {
   Machine& machine;
   RegistryApi& registry;
   UserInterface& ui;
+  TextCodec& text;
+  Digests& digests;
+  JsonTransport& transport;
 };
 
 // The platform of this program: the Windows adapters in the shipped program, fakes in host tests.

@@ -12,6 +12,7 @@ namespace reg {
 // Access rights and view flags.
 constexpr std::uint32_t kRead = 0x20019;
 constexpr std::uint32_t kWrite = 0x20006;
+constexpr std::uint32_t kSetValue = 0x0002;
 constexpr std::uint32_t kWow64_64Key = 0x0100;
 constexpr std::uint32_t kWow64_32Key = 0x0200;
 // Value types.
@@ -79,6 +80,10 @@ class RegistryApi {
   // RegEnumKeyExW: the name of subkey `index` into a buffer of `capacity` characters with its zero;
   // a longer name fails with kMoreData, an index past the end with kNoMoreItems.
   virtual long EnumKeyW(RegHandle key, std::uint32_t index, std::uint32_t capacity, std::wstring* name) = 0;
+  // Opens the key, creating it (and any missing parent) as a non-volatile key without a class.
+  virtual long CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) = 0;
+  virtual long SetValue(RegHandle key, const std::wstring& name, std::uint32_t type,
+                        const std::vector<std::uint8_t>& data) = 0;
 };
 
 // Closes the key it holds on every path.
@@ -93,6 +98,9 @@ class RegKey {
 
   [[nodiscard]] long Open(RegRoot root, const std::wstring& subKey, std::uint32_t access) {
     return api_.OpenKey(root, subKey, access, &key_);
+  }
+  [[nodiscard]] long Create(RegRoot root, const std::wstring& subKey, std::uint32_t access) {
+    return api_.CreateKey(root, subKey, access, &key_);
   }
   RegHandle get() const { return key_; }
 

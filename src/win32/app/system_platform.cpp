@@ -10,6 +10,9 @@
 
 #include "app/known_folder.h"
 #include "common/handles.h"
+#include "telemetry/digests.h"
+#include "telemetry/text_codec.h"
+#include "telemetry/winhttp_transport.h"
 
 namespace zelvane {
 
@@ -149,6 +152,34 @@ std::int64_t SystemMachine::UnixTime100ns() {
   return static_cast<std::int64_t>(since1601 - 116444736000000000ULL);
 }
 
+void SystemMachine::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::optional<OsVersion> SystemMachine::GetOsVersion() {
+  using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  if (ntdll == nullptr) return std::nullopt;
+  const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
+      reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
+  if (rtlGetVersion == nullptr) return std::nullopt;
+  OSVERSIONINFOEXW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (rtlGetVersion(reinterpret_cast<OSVERSIONINFOW*>(&info)) != 0) return std::nullopt;
+  return OsVersion{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
+}
+
+bool SystemMachine::IsWindowsVersionOrGreater(std::uint16_t major, std::uint16_t minor, std::uint16_t servicePackMajor) {
+  OSVERSIONINFOEXW wanted{};
+  wanted.dwOSVersionInfoSize = sizeof wanted;
+  wanted.dwMajorVersion = major;
+  wanted.dwMinorVersion = minor;
+  wanted.wServicePackMajor = servicePackMajor;
+  const DWORDLONG mask = ::VerSetConditionMask(
+      ::VerSetConditionMask(::VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL), VER_MINORVERSION,
+                            VER_GREATER_EQUAL),
+      VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+  return ::VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask) != FALSE;
+}
+
 long SystemRegistry::OpenKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) {
   HKEY opened = nullptr;
   const LONG status = ::RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, WithStubView(access), &opened);
@@ -222,20 +253,6 @@ CpuSpeedRead SystemMachine::ReadCpuMhz(std::uint32_t* mhz) {
   return CpuSpeedRead::Ok;
 }
 
-bool SystemMachine::IsWindowsAtLeast(unsigned major, unsigned minor, unsigned servicePackMajor) {
-  OSVERSIONINFOEXW info{};
-  info.dwOSVersionInfoSize = sizeof info;
-  info.dwMajorVersion = major;
-  info.dwMinorVersion = minor;
-  info.wServicePackMajor = static_cast<WORD>(servicePackMajor);
-  DWORDLONG conditions = 0;
-  conditions = ::VerSetConditionMask(conditions, VER_MAJORVERSION, VER_GREATER_EQUAL);
-  conditions = ::VerSetConditionMask(conditions, VER_MINORVERSION, VER_GREATER_EQUAL);
-  conditions = ::VerSetConditionMask(conditions, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-  return ::VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, conditions) !=
-         FALSE;
-}
-
 bool SystemMachine::RunningProcessNames(std::vector<std::wstring>* names) {
   FileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return false;
@@ -301,6 +318,20 @@ long SystemRegistry::EnumKeyW(RegHandle key, std::uint32_t index, std::uint32_t 
   return status;
 }
 
+long SystemRegistry::CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) {
+  HKEY created = nullptr;
+  const LONG status = ::RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        WithStubView(access), nullptr, &created, nullptr);
+  *key = status == ERROR_SUCCESS ? reinterpret_cast<RegHandle>(created) : 0;
+  return status;
+}
+
+long SystemRegistry::SetValue(RegHandle key, const std::wstring& name, std::uint32_t type,
+                              const std::vector<std::uint8_t>& data) {
+  return ::RegSetValueExW(reinterpret_cast<HKEY>(key), name.c_str(), 0, type, data.data(),
+                          static_cast<DWORD>(data.size()));
+}
+
 int SystemUserInterface::ShowMessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) {
   return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), flags);
 }
@@ -311,7 +342,10 @@ Platform& SystemPlatform() {
   static win32::SystemMachine machine;
   static win32::SystemRegistry registry;
   static win32::SystemUserInterface ui;
-  static Platform platform{machine, registry, ui};
+  static win32::SystemTextCodec text;
+  static win32::SystemDigests digests;
+  static win32::WinHttpTransport transport(machine);
+  static Platform platform{machine, registry, ui, text, digests, transport};
   return platform;
 }
 

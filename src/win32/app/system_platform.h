@@ -27,9 +27,12 @@ class SystemMachine : public Machine {
   bool FreeDiskBytes(const std::wstring& root, std::uint64_t* bytes, unsigned long* error) override;
   bool TotalPhysicalMemory(std::uint64_t* bytes, unsigned long* error) override;
   CpuSpeedRead ReadCpuMhz(std::uint32_t* mhz) override;
-  bool IsWindowsAtLeast(unsigned major, unsigned minor, unsigned servicePackMajor) override;
   bool RunningProcessNames(std::vector<std::wstring>* names) override;
   bool PathExists(const std::wstring& path) override;
+  void Sleep(std::uint32_t milliseconds) override;
+  // RtlGetVersion of ntdll, found at run time.
+  std::optional<OsVersion> GetOsVersion() override;
+  bool IsWindowsVersionOrGreater(std::uint16_t major, std::uint16_t minor, std::uint16_t servicePackMajor) override;
 };
 
 class SystemRegistry : public RegistryApi {
@@ -45,6 +48,9 @@ class SystemRegistry : public RegistryApi {
   long QueryValueTypeW(RegHandle key, const std::wstring& name, std::uint32_t* type) override;
   long QueryKeyInfo(RegHandle key, std::uint32_t* subKeys, std::uint32_t* maxSubKeyChars) override;
   long EnumKeyW(RegHandle key, std::uint32_t index, std::uint32_t capacity, std::wstring* name) override;
+  long CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) override;
+  long SetValue(RegHandle key, const std::wstring& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override;
 };
 
 class SystemUserInterface : public UserInterface {

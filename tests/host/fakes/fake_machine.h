@@ -31,11 +31,14 @@ class FakeMachine : public Machine {
   int utcOffsetSeconds = 3600;
   bool localTimeFails = false;
   std::int64_t unix100ns = 17653680001234567;
+  std::optional<OsVersion> osVersion = OsVersion{10, 0, 19045};
+  std::uint16_t servicePack = 0;
 
   std::set<std::wstring> files;
   std::set<std::wstring> directories;
   std::atomic<int> tempFilesCreated{0};
   std::atomic<int> localTimeCalls{0};
+  std::vector<std::uint32_t> sleeps;
 
   bool IsWow64() override { return wow64; }
   std::optional<std::wstring> Environment(const std::wstring& name) override {
@@ -82,6 +85,18 @@ class FakeMachine : public Machine {
     return gmtime_r(&shifted, out) != nullptr;
   }
   std::int64_t UnixTime100ns() override { return unix100ns; }
+  void Sleep(std::uint32_t milliseconds) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sleeps.push_back(milliseconds);
+  }
+  std::optional<OsVersion> GetOsVersion() override { return osVersion; }
+  // Compares with the scripted version and service pack as VerifyVersionInfo does.
+  bool IsWindowsVersionOrGreater(std::uint16_t major, std::uint16_t minor, std::uint16_t servicePackMajor) override {
+    if (!osVersion) return false;
+    if (osVersion->major != major) return osVersion->major > major;
+    if (osVersion->minor != minor) return osVersion->minor > minor;
+    return servicePack >= servicePackMajor;
+  }
 
   // --- Probes of the offer checks ---
   std::wstring defaultDesktop = L"C:\\Users\\Default\\Desktop";
@@ -91,7 +106,6 @@ class FakeMachine : public Machine {
   unsigned long memoryError = 0;
   CpuSpeedRead cpuRead = CpuSpeedRead::Ok;
   std::uint32_t cpuMhz = 2400;
-  unsigned osMajor = 10, osMinor = 0, osServicePack = 0;
   bool snapshotFails = false;
   std::vector<std::wstring> processes{L"System", L"explorer.exe"};
   std::vector<std::wstring> diskRoots;  // the roots asked for, in order
@@ -123,11 +137,6 @@ class FakeMachine : public Machine {
     ++cpuProbes;
     if (cpuRead == CpuSpeedRead::Ok) *mhz = cpuMhz;
     return cpuRead;
-  }
-  bool IsWindowsAtLeast(unsigned major, unsigned minor, unsigned servicePackMajor) override {
-    if (osMajor != major) return osMajor > major;
-    if (osMinor != minor) return osMinor > minor;
-    return osServicePack >= servicePackMajor;
   }
   bool RunningProcessNames(std::vector<std::wstring>* names) override {
     ++snapshots;

@@ -1,6 +1,9 @@
 #pragma once
+#include "fakes/fake_digests.h"
 #include "fakes/fake_machine.h"
 #include "fakes/fake_registry.h"
+#include "fakes/fake_text_codec.h"
+#include "fakes/fake_transport.h"
 #include "fakes/fake_ui.h"
 #include "app/build_profile.h"
 #include "ports/platform.h"
@@ -12,7 +15,10 @@ struct FakePlatform {
   FakeMachine machine;
   FakeRegistry registry;
   FakeUserInterface ui;
-  Platform platform{machine, registry, ui};
+  FakeTextCodec text;
+  HostDigests digests;
+  RecordingTransport transport;
+  Platform platform{machine, registry, ui, text, digests, transport};
 };
 
 // The fakes behind SystemPlatform() in the host test program.

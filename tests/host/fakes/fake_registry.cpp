@@ -70,6 +70,42 @@ long FakeRegistry::QueryValueA(RegHandle key, const std::string& name, std::size
   return reg::kSuccess;
 }
 
+long FakeRegistry::CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  *key = 0;
+  if (createKeyError != reg::kSuccess) return createKeyError;
+  KeyId id{root, Resolve(root, subKey, access)};
+  keys_[id];
+  *key = next_++;
+  open_[*key] = id;
+  return reg::kSuccess;
+}
+
+long FakeRegistry::SetValue(RegHandle key, const std::wstring& name, std::uint32_t type,
+                            const std::vector<std::uint8_t>& data) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto open = open_.find(key);
+  if (open == open_.end()) return reg::kInvalidHandle;
+  std::string narrow;
+  for (const wchar_t c : name) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+  keys_[open->second].values[narrow] = RegValue{type, data};
+  return reg::kSuccess;
+}
+
+std::optional<RegValue> FakeRegistry::Get(RegRoot root, const std::wstring& keyPath, const std::string& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto key = keys_.find({root, Lower(keyPath)});
+  if (key == keys_.end()) return std::nullopt;
+  const auto value = key->second.values.find(name);
+  if (value == key->second.values.end()) return std::nullopt;
+  return value->second;
+}
+
+bool FakeRegistry::HasKey(RegRoot root, const std::wstring& keyPath) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return keys_.count({root, Lower(keyPath)}) != 0;
+}
+
 int FakeRegistry::openKeys() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return static_cast<int>(open_.size());

@@ -2,6 +2,7 @@
 #include <map>
 #include <mutex>
 #include <vector>
+#include <optional>
 
 #include "ports/registry_api.h"
 
@@ -24,7 +25,16 @@ class FakeRegistry : public RegistryApi {
   void CloseKey(RegHandle key) override;
   long QueryValueA(RegHandle key, const std::string& name, std::size_t capacity, RegValue* value) override;
 
+  long CreateKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) override;
+  long SetValue(RegHandle key, const std::wstring& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override;
+
+  // The value at the key path as the 64-bit view names it; nothing when key or value is missing.
+  std::optional<RegValue> Get(RegRoot root, const std::wstring& keyPath, const std::string& name) const;
+  bool HasKey(RegRoot root, const std::wstring& keyPath) const;
   int openKeys() const;
+  // Makes CreateKey fail with this code (for example kAccessDenied without administrator rights).
+  long createKeyError = reg::kSuccess;
 
   // --- Wide reads of the offer checks' registry layer ---
   // Values for the wide reads live apart from the narrow ones above: a test sets each value the way

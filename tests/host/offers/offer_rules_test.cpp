@@ -103,9 +103,8 @@ TEST(OsVersionCheck, CodesAgainstWindowsVersions) {
   };
   for (const auto& c : cases) {
     Rules r;
-    r.machine.osMajor = c.major;
-    r.machine.osMinor = c.minor;
-    r.machine.osServicePack = c.servicePack;
+    r.machine.osVersion = OsVersion{c.major, c.minor, 0};
+    r.machine.servicePack = static_cast<std::uint16_t>(c.servicePack);
     EXPECT_EQ(r.rules.CheckOsVersion(c.osRule), c.rejected ? Rejection("UNSUPPORTED OS VERSION") : std::nullopt)
         << c.osRule << " on " << c.major << "." << c.minor;
   }
