@@ -1,5 +1,6 @@
 #include "telemetry/winhttp_transport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -105,7 +106,10 @@ bool WinHttpTransport::PostJson(const std::wstring& url, const std::string& body
   // Host and path only: the scheme and port of the URL, its query and fragment are not used.
   const auto part = [](const wchar_t* start, DWORD length) { return start ? std::wstring(start, length) : std::wstring(); };
   const std::wstring host = part(components.lpszHostName, components.dwHostNameLength);
-  const std::wstring path = part(components.lpszUrlPath, components.dwUrlPathLength);
+  std::wstring path = part(components.lpszUrlPath, components.dwUrlPathLength);
+  // Windows leaves query and fragment out of the path; Wine keeps a fragment there when the URL has
+  // no query. Neither is ever sent.
+  path.erase(std::min(path.find_first_of(L"?#"), path.size()));
   if (!Transfer(settings.accessType, host, path, body, std::move(headers), response, status)) {
     throw OrvaneException("");
   }
