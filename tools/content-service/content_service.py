@@ -100,7 +100,7 @@ def make_certificates(folder, names):
                 "authorityKeyIdentifier=keyid\n"
                 "subjectAltName=%s\n" % sans)
     openssl("req", "-newkey", "rsa:2048", "-nodes", "-sha256", "-keyout", key, "-out", csr,
-            "-subj", "/O=Zelvane test/CN=" + names[0] if names else "/CN=localhost")
+            "-subj", "/O=Zelvane test/CN=" + next((n for n in names if "." in n), "localhost"))
     openssl("x509", "-req", "-sha256", "-days", "30", "-in", csr, "-CA", ca_pem, "-CAkey", ca_key,
             "-CAcreateserial", "-out", pem, "-extfile", ext)
     with open(ca_pem, "rb") as f:
