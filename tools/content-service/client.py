@@ -167,3 +167,34 @@ class ContentService:
                 raise TimeoutError("content service: %d of %d expected requests after %.0f s; logged: %s"
                                    % (len(matches), count, timeout, seen))
             time.sleep(poll)
+
+
+def main(argv=None):
+    """python3 tools/content-service/client.py load FILE | routes JSON | log [SINCE] | clear
+    against the service of $ZELVANE_RUN_DIR, or of --dir DIR."""
+    import argparse
+    parser = argparse.ArgumentParser(description="Control the local content service.")
+    parser.add_argument("--dir", help="the service's folder (default $ZELVANE_RUN_DIR/content-service)")
+    sub = parser.add_subparsers(dest="command", required=True)
+    sub.add_parser("load", help="replace the scenario").add_argument("file")
+    sub.add_parser("routes", help="add routes (a JSON object)").add_argument("json")
+    sub.add_parser("log", help="print logged requests as JSON lines").add_argument("since", nargs="?", type=int,
+                                                                                    default=0)
+    sub.add_parser("clear", help="empty the log")
+    args = parser.parse_args(argv)
+    svc = ContentService(args.dir) if args.dir else ContentService.from_env()
+    if args.command == "load":
+        svc.load_scenario(args.file)
+    elif args.command == "routes":
+        svc.add_routes(json.loads(args.json))
+    elif args.command == "log":
+        for entry in svc.log(args.since, kind=None):
+            print(json.dumps(entry, ensure_ascii=False, sort_keys=True))
+    elif args.command == "clear":
+        svc.clear_log()
+    return 0
+
+
+if __name__ == "__main__":
+    import sys
+    sys.exit(main())
