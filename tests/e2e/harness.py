@@ -14,6 +14,7 @@ import time
 import unittest
 
 BIN_ENV = "ZELVANE_E2E_BIN"
+SHIP_BIN_ENV = "ZELVANE_E2E_SHIP_BIN"
 ARTIFACTS_ENV = "ZELVANE_E2E_ARTIFACTS"
 
 # Generous: a loaded CI machine may take seconds to bring up a Wine process.
@@ -66,6 +67,11 @@ def bin_dir():
 
 def exe_path(name):
     return os.path.join(bin_dir(), name)
+
+
+def ship_exe_path(name):
+    """The exe as it ships (32-bit), which may differ from the build that runs here."""
+    return os.path.join(os.environ.get(SHIP_BIN_ENV) or bin_dir(), name)
 
 
 def wine_env(extra=None):

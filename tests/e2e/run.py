@@ -35,6 +35,8 @@ class CountingResult(unittest.TextTestResult):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--bin", required=True, help="folder holding the wizard exes and wizard-driver.exe")
+    parser.add_argument("--ship-bin", help="folder holding the shipped (32-bit) stubs, when --bin holds "
+                                           "another architecture's build; default: --bin")
     parser.add_argument("-k", dest="patterns", action="append", default=None,
                         help="only tests whose name contains this (may repeat)")
     parser.add_argument("--artifacts", help="folder for screenshots on timeouts and wizard logs")
@@ -54,6 +56,7 @@ def main(argv=None):
         return 2
 
     os.environ["ZELVANE_E2E_BIN"] = bin_dir
+    os.environ["ZELVANE_E2E_SHIP_BIN"] = os.path.abspath(args.ship_bin or bin_dir)
     if args.artifacts:
         os.environ["ZELVANE_E2E_ARTIFACTS"] = os.path.abspath(args.artifacts)
     os.environ.setdefault("WINEDEBUG", "-all")

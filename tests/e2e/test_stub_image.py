@@ -1,10 +1,11 @@
 """What the shipped file carries: a 32-bit GUI program with the manifest, version, icon,
 string and dialog resources the wizard relies on."""
 
+import os
 import struct
 import unittest
 
-from harness import ISV_EXE, VARIANTS, WizardTestCase, exe_path
+from harness import ISV_EXE, VARIANTS, WizardTestCase, ship_exe_path as exe_path
 
 RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST, RT_DIALOG = 6, 14, 16, 24, 5
 SUPPORTED_OS = [
@@ -40,7 +41,8 @@ class StubImageTest(WizardTestCase):
     def test_every_stub_is_a_32_bit_gui_program_with_its_resources(self):
         for name in VARIANTS:
             with self.subTest(exe=name):
-                self.require_exe(name)
+                if not os.path.exists(exe_path(name)):
+                    self.skipTest("%s is not built" % exe_path(name))
                 with open(exe_path(name), "rb") as f:
                     image = f.read()
                 self.assertEqual(pe_header(image), (0x14C, 0x10B, 2), "i386, PE32, Windows GUI")

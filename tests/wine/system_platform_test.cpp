@@ -23,7 +23,7 @@ BuildProfile Profile(const char* type) { return BuildProfile{type, true, false, 
 
 TEST(SystemMachine, AnswersFromTheRunningSystem) {
   win32::SystemMachine machine;
-  EXPECT_TRUE(machine.IsWow64()) << "a 32-bit program in a 64-bit prefix";
+  EXPECT_TRUE(machine.IsWow64()) << "the stub on 64-bit Windows (a 64-bit build answers alike)";
   EXPECT_EQ(machine.Environment(L"ProgramW6432").value_or(L""), L"C:\\Program Files");
   EXPECT_FALSE(machine.Environment(L"ZELVANE_SURELY_UNSET").has_value());
   EXPECT_EQ(machine.KnownFolderPath(KnownFolder::ProgramFilesX86), L"C:\\Program Files (x86)");

@@ -13,6 +13,15 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 tag=${tag:-zelvane}
 zelvane_cache=${ZELVANE_CACHE:-/var/cache/zelvane}
 
+# The stub ships as a 32-bit program (preset mingw). What runs under Wine here (Wine tests, e2e,
+# demo, start-up benchmark) is the x86_64 build of the same sources (preset mingw64) by default:
+# some machines' kernels cannot run 32-bit Linux programs, and so no 32-bit Wine. Where 32-bit
+# Wine works, ZELVANE_RUN_PRESET=mingw runs the shipped architecture instead.
+ship_preset=mingw
+run_preset=${ZELVANE_RUN_PRESET:-mingw64}
+# `wine` and `wine-stable` go to the 64-bit loader (tools/lib/wine-bin/wine says why).
+export PATH="$root/tools/lib/wine-bin:$PATH"
+
 say() { echo "$tag: $*"; }
 die() { echo "$tag: $*" >&2; exit 1; }
 
@@ -244,7 +253,7 @@ start_services() {
 trust_test_ca() {
   local ca="$run_dir/content-service/ca.der" exe dir out
   [ -f "$ca" ] && [ -n "${WINEPREFIX:-}" ] || return 0
-  for dir in "$run_dir/bin" "$root/build/mingw/bin"; do
+  for dir in "$run_dir/bin" "$root/build/$run_preset/bin"; do
     [ -f "$dir/cert-import.exe" ] && exe="$dir/cert-import.exe" && break
   done
   if [ -z "${exe:-}" ]; then

@@ -27,11 +27,26 @@ HKEY RootKey(RegRoot root) {
   return nullptr;
 }
 
+// Registry access as the shipped 32-bit stub gets it on 64-bit Windows: a key opened without a
+// view flag is seen through the 32-bit view. A 64-bit build says so explicitly.
+REGSAM WithStubView(std::uint32_t access) {
+#ifdef _WIN64
+  if ((access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)) == 0) return access | KEY_WOW64_32KEY;
+#endif
+  return access;
+}
+
 }  // namespace
 
 bool SystemMachine::IsWow64() {
+#ifdef _WIN64
+  // A 64-bit build of the stub (the test build on machines without 32-bit Wine) only runs on
+  // 64-bit Windows: it answers as the shipped 32-bit stub does there.
+  return true;
+#else
   BOOL wow64 = FALSE;
   return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+#endif
 }
 
 std::optional<std::wstring> SystemMachine::Environment(const std::wstring& name) {
@@ -133,7 +148,7 @@ std::int64_t SystemMachine::UnixTime100ns() {
 
 long SystemRegistry::OpenKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) {
   HKEY opened = nullptr;
-  const LONG status = ::RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, access, &opened);
+  const LONG status = ::RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, WithStubView(access), &opened);
   *key = status == ERROR_SUCCESS ? reinterpret_cast<RegHandle>(opened) : 0;
   return status;
 }
