@@ -275,6 +275,11 @@ stop_services() {
     wait "$pid" 2>/dev/null || true
   done
   service_pids=()
+  # The full request log outlives the run folder next to the service's output.
+  local requests="$run_dir/content-service/requests.jsonl"
+  if [ -n "${log_dir:-}" ] && [ -s "$requests" ]; then
+    cp "$requests" "$log_dir/content-service-requests.jsonl" || true
+  fi
 }
 
 # Tears down whatever of the environment was started, in reverse order.
