@@ -525,9 +525,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             data = base64.b64decode(resp["base64"])
             return len(data), iter([data]), "application/octet-stream"
         if "image" in resp:
-            spec = resp["image"] or {}
-            data = png_image(int(spec.get("width", 64)), int(spec.get("height", 64)),
-                             parse_colour(spec.get("colour", spec.get("color", "#3060c0"))))
+            image = resp["image"] or {}
+            data = png_image(int(image.get("width", 64)), int(image.get("height", 64)),
+                             parse_colour(image.get("colour", image.get("color", "#3060c0"))))
             return len(data), iter([data]), "image/png"
         data = resp.get("body", "").encode("utf-8")
         return len(data), iter([data]), ("text/plain; charset=utf-8" if data else None)
