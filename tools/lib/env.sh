@@ -153,9 +153,24 @@ wine_prefix_copy() {
 
 # ---------------------------------------------------------------- the private environment
 
-# Runs as the first thing inside `unshare -n`: only loopback, so localhost:443 is ours.
+# Runs as the first thing inside `unshare -m -n`: only loopback, so port 443 is ours, and the
+# test host names.
 namespace_up() {
   ip link set lo up
+  use_test_hosts
+}
+
+# use_test_hosts: inside a private mount namespace, bind-mounts a copy of
+# tools/content-service/hosts over /etc/hosts, so that content.zelvane.test and the other test
+# names resolve to the loopback addresses (for Wine too). The machine's /etc/hosts is untouched
+# outside. Refuses to run in the machine's own mount namespace.
+use_test_hosts() {
+  local src="$root/tools/content-service/hosts"
+  [ -f "$src" ] || return 0
+  if [ "$(readlink /proc/self/ns/mnt)" = "$(readlink /proc/1/ns/mnt)" ]; then
+    die "use_test_hosts: not in a private mount namespace (unshare -m)"
+  fi
+  cp "$src" "$run_dir/hosts" && mount --bind "$run_dir/hosts" /etc/hosts
 }
 
 # start_xvfb: a private X server on a free display; sets DISPLAY and xvfb_pid.
@@ -223,13 +238,34 @@ start_services() {
   service_pids+=($!)
   local i
   for ((i = 0; i < 600; i++)); do      # up to 60 s, ends as soon as it is ready or dead
-    [ -e "$run_dir/content-service.ready" ] && return 0
+    [ -e "$run_dir/content-service.ready" ] && { trust_test_ca; return; }
     kill -0 "${service_pids[-1]}" 2>/dev/null || break
     sleep 0.1
   done
   cat "$log" >&2
   say "tools/content-service did not come up"
   return 1
+}
+
+# trust_test_ca: imports the CA of this run's content service into the machine Root store of
+# $WINEPREFIX (never the host's store), with cert-import.exe from $run_dir/bin or the test build.
+# Nothing to do without a service or outside a Wine run.
+trust_test_ca() {
+  local ca="$run_dir/content-service/ca.der" exe dir out
+  [ -f "$ca" ] && [ -n "${WINEPREFIX:-}" ] || return 0
+  for dir in "$run_dir/bin" "$root/build/$run_preset/bin"; do
+    [ -f "$dir/cert-import.exe" ] && exe="$dir/cert-import.exe" && break
+  done
+  if [ -z "${exe:-}" ]; then
+    say "no cert-import.exe: the test CA is not trusted in $WINEPREFIX"
+    return 0
+  fi
+  if ! out=$(cd "$(dirname "$exe")" && wine cert-import.exe add "Z:${ca//\//\\}" </dev/null 2>&1); then
+    echo "$out" >&2
+    say "importing the test CA into $WINEPREFIX failed"
+    return 1
+  fi
+  say "test CA trusted in $WINEPREFIX"
 }
 
 stop_services() {
@@ -239,6 +275,11 @@ stop_services() {
     wait "$pid" 2>/dev/null || true
   done
   service_pids=()
+  # The full request log outlives the run folder next to the service's output.
+  local requests="$run_dir/content-service/requests.jsonl"
+  if [ -n "${log_dir:-}" ] && [ -s "$requests" ]; then
+    cp "$requests" "$log_dir/content-service-requests.jsonl" || true
+  fi
 }
 
 # Tears down whatever of the environment was started, in reverse order.
