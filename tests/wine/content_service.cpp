@@ -21,7 +21,11 @@ std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin()
 nlohmann::json Control(const wchar_t* method, const std::string& what, const std::string& body = {}) {
   win32::UniqueInternet session(::WinHttpOpen(L"zelvane-wine-tests", WINHTTP_ACCESS_TYPE_NO_PROXY,
                                               WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session) Fail("WinHttpOpen");
+  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;  // the service speaks nothing older
+  if (!session ||
+      !::WinHttpSetOption(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
+    Fail("WinHttpOpen");
+  }
   win32::UniqueInternet connection(::WinHttpConnect(session.get(), kControlHost, INTERNET_DEFAULT_HTTPS_PORT, 0));
   if (!connection) Fail("WinHttpConnect");
   const std::wstring path = Widen("/__control/" + what);
