@@ -70,11 +70,13 @@ void ContentService::AddRoutes(const nlohmann::json& routes) { Control(L"POST", 
 
 std::int64_t ContentService::Mark() { return Control(L"GET", "status").at("last").get<std::int64_t>(); }
 
-std::vector<nlohmann::json> ContentService::Log(std::int64_t since, const std::string& path) {
-  const nlohmann::json answer = Control(L"GET", "log?since=" + std::to_string(since) + "&path=" + path);
+std::vector<nlohmann::json> ContentService::Log(std::int64_t since, const std::string& path,
+                                                const std::string& kind) {
+  const std::string filter = path.empty() ? "" : "&path=" + path;
+  const nlohmann::json answer = Control(L"GET", "log?since=" + std::to_string(since) + filter);
   std::vector<nlohmann::json> entries;
   for (const auto& entry : answer.at("entries")) {
-    if (entry.value("kind", "") == "request") entries.push_back(entry);
+    if (entry.value("kind", "") == kind) entries.push_back(entry);
   }
   return entries;
 }

@@ -22,8 +22,10 @@ class ContentService {
   static void AddRoutes(const nlohmann::json& routes);
   // The sequence number of the last logged entry.
   static std::int64_t Mark();
-  // The request entries logged after `since` whose path is `path`, oldest first.
-  static std::vector<nlohmann::json> Log(std::int64_t since, const std::string& path);
+  // The entries of `kind` ("request", "tls_error") logged after `since`, oldest first; with a path
+  // only the requests for it.
+  static std::vector<nlohmann::json> Log(std::int64_t since, const std::string& path,
+                                         const std::string& kind = "request");
 };
 
 }  // namespace zelvane::test

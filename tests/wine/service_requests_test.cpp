@@ -191,7 +191,11 @@ TEST(PostJsonToService, ThrowsWhenNoSecureConnectionIsMade) {
     const std::string url = std::string("https://") + host + path;
     EXPECT_THROW(Post(std::wstring(url.begin(), url.end()), "{}"), OrvaneException);
   }
-  EXPECT_TRUE(ContentService::Log(mark, path).empty()) << "nothing reached the service over TLS 1.0";
+  EXPECT_TRUE(ContentService::Log(mark, path).empty());
+  // The legacy host was reached and refused in the handshake.
+  const auto handshakes = ContentService::Log(mark, "", "tls_error");
+  EXPECT_TRUE(std::any_of(handshakes.begin(), handshakes.end(),
+                          [](const json& entry) { return entry["listener"] == "legacy_tls"; }));
 }
 
 TEST(SignedAnalyticsRequest, TheServiceRecomputesTheSignature) {
