@@ -55,6 +55,10 @@ class Machine {
   virtual bool ToLocalTime(std::int64_t unixSeconds, std::tm* out) = 0;
   // 100-nanosecond units since 1970-01-01 UTC.
   virtual std::int64_t UnixTime100ns() = 0;
+
+  // --- Pauses (the download fallback waits before its second transport) ---
+  // Blocks the calling thread.
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
 };
 
 }  // namespace zelvane

@@ -146,6 +146,8 @@ std::int64_t SystemMachine::UnixTime100ns() {
   return static_cast<std::int64_t>(since1601 - 116444736000000000ULL);
 }
 
+void SystemMachine::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
 long SystemRegistry::OpenKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) {
   HKEY opened = nullptr;
   const LONG status = ::RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, WithStubView(access), &opened);

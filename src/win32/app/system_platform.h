@@ -21,6 +21,8 @@ class SystemMachine : public Machine {
   std::int64_t UnixTimeSeconds() override;
   bool ToLocalTime(std::int64_t unixSeconds, std::tm* out) override;
   std::int64_t UnixTime100ns() override;
+
+  void Sleep(std::uint32_t milliseconds) override;
 };
 
 class SystemRegistry : public RegistryApi {

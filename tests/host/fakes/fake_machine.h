@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "ports/machine.h"
 
@@ -81,6 +82,13 @@ class FakeMachine : public Machine {
     return gmtime_r(&shifted, out) != nullptr;
   }
   std::int64_t UnixTime100ns() override { return unix100ns; }
+
+  // Pauses are recorded, never taken.
+  std::vector<std::uint32_t> sleeps;
+  void Sleep(std::uint32_t milliseconds) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sleeps.push_back(milliseconds);
+  }
 
  private:
   std::mutex mutex_;
