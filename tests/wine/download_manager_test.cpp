@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 
 #include "app/configuration_manager.h"
@@ -88,6 +89,24 @@ class NoPauseMachine : public win32::SystemMachine {
   std::vector<std::uint32_t> sleeps_;
 };
 
+// Message boxes are recorded, never shown.
+class RecordingUserInterface : public UserInterface {
+ public:
+  int ShowMessageBox(const std::wstring& text, const std::wstring&, unsigned) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shown_.push_back(text);
+    return 1;
+  }
+  std::vector<std::wstring> shown() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return shown_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::wstring> shown_;
+};
+
 struct Posted {
   UINT message;
   WPARAM wParam;
@@ -104,8 +123,10 @@ class Downloads : public ::testing::Test {
     manager_ = std::make_unique<win32::DownloadManager>(config_, platform_);
     window_ = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window_, nullptr);
-    base_ = "/dl-" + std::to_string(::GetCurrentProcessId()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    // Short: a redirect's Location must fit in 129 characters, and the service's hops carry the
+    // target's URL in theirs.
+    static int test = 0;
+    base_ = "/d" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++test);
   }
   void TearDown() override {
     if (window_ != nullptr) ::DestroyWindow(window_);
@@ -144,7 +165,8 @@ class Downloads : public ::testing::Test {
   bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
   NoPauseMachine machine_;
-  Platform platform_{machine_, SystemPlatform().registry, SystemPlatform().ui};
+  RecordingUserInterface ui_;
+  Platform platform_{machine_, SystemPlatform().registry, ui_};
   std::shared_ptr<ConfigurationManager> config_;
   std::unique_ptr<win32::DownloadManager> manager_;
   HWND window_ = nullptr;
@@ -220,7 +242,9 @@ TEST_F(Downloads, ShortBodyIsIncompleteOverBoth) {
 TEST_F(Downloads, FiveRedirectsAreFollowedTheSixthFallsBackToWinInet) {
   AddRoutes({{Route("final.exe"), {{"generate", 4000}}},
              {Route("five.exe"), {{"redirect", "https://" + Route("final.exe")}, {"hops", 5}}},
-             {Route("six.exe"), {{"redirect", "https://" + Route("final.exe")}, {"hops", 6}}}});
+             {Route("six.exe"), {{"redirect", "https://" + Route("final.exe")}, {"hops", 6}}},
+             {Route("five-lost.exe"), {{"redirect", "https://" + Route("gone.exe")}, {"hops", 5}}},
+             {Route("six-lost.exe"), {{"redirect", "https://" + Route("gone.exe")}, {"hops", 6}}}});
   DownloadResult result = manager_->DownloadFile(Url("five.exe"), window_, L"", true);
   ASSERT_TRUE(result.success) << Narrow(result.message);
   EXPECT_TRUE(machine_.sleeps().empty());
@@ -228,8 +252,18 @@ TEST_F(Downloads, FiveRedirectsAreFollowedTheSixthFallsBackToWinInet) {
 
   result = manager_->DownloadFile(Url("six.exe"), window_, L"", true);
   EXPECT_TRUE(result.success) << Narrow(result.message);
-  EXPECT_EQ(machine_.sleeps(), std::vector<std::uint32_t>{2000}) << "WinHTTP gave up: too many redirects";
+  EXPECT_EQ(machine_.sleeps(), std::vector<std::uint32_t>{2000}) << "WinHTTP gave up, WinINet followed";
   EXPECT_EQ(ReadFile(Target("six.exe")).size(), 4000u);
+
+  // Where the chains end in nothing, the texts show how far each transport went.
+  result = manager_->DownloadFile(Url("five-lost.exe"), window_, L"", true);
+  EXPECT_TRUE(StartsWith(result.message, L"[WINHTTP] Download failed: Server returned status code: 404 [WININET] "
+                                         L"Server returned status code: HTTP 404 - "))
+      << Narrow(result.message);
+  result = manager_->DownloadFile(Url("six-lost.exe"), window_, L"", true);
+  EXPECT_TRUE(StartsWith(result.message,
+                         L"[WINHTTP] Too many redirects. [WININET] Server returned status code: HTTP 404 - "))
+      << Narrow(result.message);
 }
 
 TEST_F(Downloads, RedirectsWithoutUsableLocationOrToPlainHttpFail) {
@@ -270,6 +304,20 @@ TEST_F(Downloads, RefusedUrlsNamesAndUnwritableTargets) {
   EXPECT_TRUE(StartsWith(result.message, L"[WINHTTP] Failed to open file for writing: ")) << Narrow(result.message);
   EXPECT_NE(result.message.find(L" [WININET] Failed to open file for writing: "), std::wstring::npos);
   EXPECT_EQ(machine_.sleeps(), (std::vector<std::uint32_t>{2000, 2000}));
+
+  // No '/' at all: no name, and no https either.
+  result = manager_->DownloadFile(L"no-slash", window_, L"", true);
+  EXPECT_EQ(result.message, L"[WINHTTP] Insecure download URL. [WININET] Insecure download URL.");
+  EXPECT_TRUE(Exists(config_->workFolder)) << "the folder itself is not deleted";
+
+  // A folder that is gone: "Invalid path" and nowhere to write.
+  const std::wstring workFolder = config_->workFolder;
+  config_->workFolder += L"\\gone";
+  result = manager_->DownloadFile(Url("dl"), window_, L"", true);
+  config_->workFolder = workFolder;
+  EXPECT_EQ(ui_.shown(), std::vector<std::wstring>{L"Invalid path"});
+  EXPECT_TRUE(StartsWith(result.message, L"[WINHTTP] Failed to open file for writing: ")) << Narrow(result.message);
+  EXPECT_NE(result.message.find(L" [WININET] Failed to open file for writing: "), std::wstring::npos);
 }
 
 TEST_F(Downloads, CancelledBeforeTheFirstChunkOverBoth) {
@@ -278,6 +326,19 @@ TEST_F(Downloads, CancelledBeforeTheFirstChunkOverBoth) {
   const DownloadResult result = manager_->DownloadFile(Url("big.exe"), window_, L"", true);
   EXPECT_EQ(result.message, L"[WINHTTP] Download cancelled. [WININET] Download cancelled.");
   EXPECT_FALSE(Exists(Target("big.exe")));
+}
+
+TEST_F(Downloads, CancelledWhileTheBodyArrives) {
+  AddRoutes({{Route("huge.exe"), {{"generate", 256 * 1024 * 1024}}}});
+  auto running = std::async(std::launch::async, [&] { return manager_->DownloadFile(Url("huge.exe"), window_, L"", true); });
+  // The user confirms quitting once the bar has moved.
+  MSG message;
+  while (::GetMessageW(&message, window_, 0, 0) > 0 && message.message != kWmDownloadProgress) {
+  }
+  manager_->cancelled = true;
+  const DownloadResult result = running.get();
+  EXPECT_EQ(result.message, L"[WINHTTP] Download cancelled. [WININET] Download cancelled.");
+  EXPECT_FALSE(Exists(Target("huge.exe")));
 }
 
 TEST_F(Downloads, MemoryFetchesAndTheirCompletions) {
@@ -292,6 +353,10 @@ TEST_F(Downloads, MemoryFetchesAndTheirCompletions) {
   ASSERT_NE(bytes, nullptr);
   EXPECT_TRUE(bytes->empty());
   bytes = manager_->DownloadToMemory(Url("no-such.png"));
+  EXPECT_TRUE(bytes->empty());
+  // A server that speaks nothing newer than TLS 1.0 is refused.
+  AddRoutes({{"legacy-tls.zelvane.test" + base_ + "/old.png", {{"generate", 10}}}});
+  bytes = manager_->DownloadToMemory(Wide("https://legacy-tls.zelvane.test" + base_ + "/old.png"));
   EXPECT_TRUE(bytes->empty());
 
   // Two at once, each on its own thread; then one after cancellation.
