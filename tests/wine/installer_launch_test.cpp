@@ -227,6 +227,36 @@ TEST_F(InstallerLaunch, ExitCodesWhenWaitedForAndNoneWhenNot) {
   ::Sleep(500);  // lets the offer end before its folder goes
 }
 
+TEST_F(InstallerLaunch, FakeInstallerPutsTheProductWhereTheFinishPageLooks) {
+  // The product path as the ISV record holds it, with a folder of this process.
+  const std::wstring product =
+      L"{commonappdata}\\Zelvane Web Test " + std::to_wstring(::GetCurrentProcessId()) + L"\\zvweb.exe";
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"ZELVANE_FAKE_INSTALLER_PRODUCT", product.c_str()));
+  WriteBytes(folder_ + L"\\setup.exe", installer_);
+  const LaunchResult installed = win32::LaunchProcess(folder_ + L"\\setup.exe", L"/S", true);
+  ::SetEnvironmentVariableW(L"ZELVANE_FAKE_INSTALLER_PRODUCT", nullptr);
+  EXPECT_EQ(installed.exitCode, 0u);
+
+  ConfigurationManager config(BuildProfile{"ISV", true, false, L"localhost", L"localhost", L"localhost"},
+                              SystemPlatform());
+  std::wstring expanded = product;
+  ExpandFolderMacros(expanded, config.GetFolderMacros());
+  win32::DeleteFolderTree(config.workFolder);
+  ASSERT_TRUE(Exists(expanded)) << Narrow(expanded);
+
+  // Started as the finish page starts it, the product only records its start.
+  const LaunchResult started = win32::LaunchProcess(expanded, L"/RUNONSTARTUP", true);
+  EXPECT_EQ(started.exitCode, 0u);
+  const auto records = Records(2);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0]["product"], Narrow(expanded));
+  EXPECT_EQ(records[0]["installed"], true);
+  EXPECT_EQ(records[1]["exe"], Narrow(expanded));
+  EXPECT_EQ(records[1]["arguments"], "/RUNONSTARTUP");
+  EXPECT_FALSE(records[1].contains("product"));
+  win32::DeleteFolderTree(expanded.substr(0, expanded.find_last_of(L'\\')));
+}
+
 TEST_F(InstallerLaunch, ExtractionFolderFallsBackToTheBaseFolder) {
   const std::wstring missingBase = folder_ + L"\\no\\such";
   EXPECT_EQ(win32::MakeExtractionFolder(folder_ + L"\\x.zip", missingBase), missingBase);
