@@ -9,6 +9,7 @@
 namespace zelvane {
 
 const wchar_t kInsecureUrlText[] = L"Insecure download URL.";
+const wchar_t kInsecureProtocolText[] = L"Insecure connection protocol.";
 const wchar_t kInvalidFileNameText[] = L"Invalid file name.";
 const wchar_t kInvalidLocationText[] = L"Invalid redirect location.";
 const wchar_t kTooManyRedirectsText[] = L"Too many redirects.";

@@ -24,6 +24,7 @@ constexpr unsigned kWmDownloadSizeUnknown = 0x0400 + 2;  // the response has no 
 
 // Texts of the decided refusals.
 extern const wchar_t kInsecureUrlText[];       // "Insecure download URL."
+extern const wchar_t kInsecureProtocolText[];  // "Insecure connection protocol." (older than TLS 1.2)
 extern const wchar_t kInvalidFileNameText[];   // "Invalid file name."
 extern const wchar_t kInvalidLocationText[];   // "Invalid redirect location."
 extern const wchar_t kTooManyRedirectsText[];  // "Too many redirects."

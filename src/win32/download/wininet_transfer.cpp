@@ -1,6 +1,8 @@
 // The WinINet fallback of a file download.
 
 #include <windows.h>
+#include <wincrypt.h>
+#include <schannel.h>
 #include <wininet.h>
 
 #include "download/system_error.h"
@@ -26,6 +28,26 @@ std::wstring FinalUrl(HINTERNET url) {
   return text;
 }
 
+// What WinINet reports of a secure connection (option 66); MinGW's header does not declare it.
+struct SecurityConnectionInfo {
+  DWORD dwSize;
+  BOOL fSecure;
+  SecPkgContext_ConnectionInfo connectionInfo;
+  SecPkgContext_CipherInfo cipherInfo;
+};
+constexpr DWORD kSecurityConnectionInfoOption = 66;
+
+// WinINet cannot be told which TLS versions to use: it follows the system's settings. So the
+// negotiated version is checked where WinINet tells it (Windows does; Wine does not).
+bool NegotiatedBelowTls12(HINTERNET url) {
+  SecurityConnectionInfo info{};
+  info.dwSize = sizeof info;
+  DWORD size = sizeof info;
+  if (!::InternetQueryOptionW(url, kSecurityConnectionInfoOption, &info, &size)) return false;
+  constexpr DWORD kTls12OrLater = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
+  return info.fSecure && (info.connectionInfo.dwProtocol & kTls12OrLater) == 0;
+}
+
 }  // namespace
 
 DownloadResult WinInetFile(const FileJob& job) {
@@ -41,6 +63,7 @@ DownloadResult WinInetFile(const FileJob& job) {
     if (!url) FailWithCode(L"Failed to open URL:: %d - %s", ::GetLastError());
     // WinINet follows redirects on its own: where it ended must still be https.
     if (!IsHttpsUrl(FinalUrl(url.get()))) Fail(kInsecureUrlText);
+    if (NegotiatedBelowTls12(url.get())) Fail(kInsecureProtocolText);
 
     DWORD status = 0;
     DWORD size = sizeof status;
