@@ -118,9 +118,9 @@ class Downloads : public ::testing::Test {
     if (!ServiceRunning()) GTEST_SKIP() << "the content service is not running";
     config_ = std::make_shared<ConfigurationManager>(
         BuildProfile{"ISV", true, false, L"content.zelvane.test", L"download.zelvane.test", L"www.zelvane.test"},
-        platform_);
+        SystemPlatform());
     ASSERT_FALSE(config_->workFolder.empty());
-    manager_ = std::make_unique<win32::DownloadManager>(config_, platform_);
+    manager_ = std::make_unique<win32::DownloadManager>(config_, machine_, ui_);
     window_ = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window_, nullptr);
     // Short: a redirect's Location must fit in 129 characters, and the service's hops carry the
@@ -166,7 +166,6 @@ class Downloads : public ::testing::Test {
 
   NoPauseMachine machine_;
   RecordingUserInterface ui_;
-  Platform platform_{machine_, SystemPlatform().registry, ui_};
   std::shared_ptr<ConfigurationManager> config_;
   std::unique_ptr<win32::DownloadManager> manager_;
   HWND window_ = nullptr;

@@ -90,13 +90,13 @@ bool IsSafeFileName(const std::wstring& name) {
   return name.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
-TargetPath MakeTargetPath(const ConfigurationManager& config, Platform& platform, const std::wstring& url,
-                          const std::wstring& fileName, bool toWorkFolder) {
+TargetPath MakeTargetPath(const ConfigurationManager& config, Machine& machine, UserInterface& ui,
+                          const std::wstring& url, const std::wstring& fileName, bool toWorkFolder) {
   constexpr unsigned kIconExclamation = 0x30;
   TargetPath target;
   const std::wstring& folder = toWorkFolder ? config.workFolder : config.downloadFolder;
-  if (!platform.machine.IsDirectory(folder)) {
-    platform.ui.ShowMessageBox(L"Invalid path", ApplicationName(platform.machine), mb::kOk | kIconExclamation);
+  if (!machine.IsDirectory(folder)) {
+    ui.ShowMessageBox(L"Invalid path", ApplicationName(machine), mb::kOk | kIconExclamation);
     return target;
   }
   const std::wstring name = fileName.empty() ? FileNameFromUrl(url) : fileName;

@@ -6,7 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "ports/platform.h"
+#include "ports/machine.h"
+#include "ports/user_interface.h"
 
 namespace zelvane {
 
@@ -92,7 +93,7 @@ struct TargetPath {
 // The file a download goes to: the work folder or the download folder of the record, and the
 // explicit name, or the URL's last segment when the name is empty. An unusable folder shows
 // "Invalid path" and gives no path; a refused name gives `invalidName`.
-TargetPath MakeTargetPath(const ConfigurationManager& config, Platform& platform, const std::wstring& url,
-                          const std::wstring& fileName, bool toWorkFolder);
+TargetPath MakeTargetPath(const ConfigurationManager& config, Machine& machine, UserInterface& ui,
+                          const std::wstring& url, const std::wstring& fileName, bool toWorkFolder);
 
 }  // namespace zelvane

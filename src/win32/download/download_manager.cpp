@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "app/configuration_manager.h"
+#include "ports/platform.h"
 #include "download/transfer.h"
 
 namespace zelvane::win32 {
@@ -14,19 +15,22 @@ constexpr std::uint32_t kFallbackPauseMs = 2000;
 
 }  // namespace
 
-DownloadManager::DownloadManager(std::shared_ptr<ConfigurationManager> config, Platform& platform)
-    : config_(std::move(config)), platform_(platform) {}
+DownloadManager::DownloadManager(std::shared_ptr<ConfigurationManager> config, Machine& machine, UserInterface& ui)
+    : config_(std::move(config)), machine_(machine), ui_(ui) {}
 
 std::shared_ptr<DownloadManager> DownloadManager::Instance() {
   static std::once_flag once;
   static std::shared_ptr<DownloadManager> instance;
-  std::call_once(once, [] { instance = std::make_shared<DownloadManager>(ConfigurationManager::Instance(), SystemPlatform()); });
+  std::call_once(once, [] {
+    Platform& platform = SystemPlatform();
+    instance = std::make_shared<DownloadManager>(ConfigurationManager::Instance(), platform.machine, platform.ui);
+  });
   return instance;
 }
 
 DownloadResult DownloadManager::DownloadFile(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
                                              bool toWorkFolder) {
-  const TargetPath target = MakeTargetPath(*config_, platform_, url, fileName, toWorkFolder);
+  const TargetPath target = MakeTargetPath(*config_, machine_, ui_, url, fileName, toWorkFolder);
   if (target.invalidName) return DownloadResult{false, kInvalidFileNameText};
 
   const transfer::FileJob job{url, target.path, notifyWindow, cancelled};
@@ -35,7 +39,7 @@ DownloadResult DownloadManager::DownloadFile(const std::wstring& url, HWND notif
     lastDownloadedPath = target.path;
     return result;
   }
-  platform_.machine.Sleep(kFallbackPauseMs);
+  machine_.Sleep(kFallbackPauseMs);
   const DownloadResult fallback = transfer::WinInetFile(job);
   if (fallback.success) {
     lastDownloadedPath = target.path;
@@ -48,7 +52,7 @@ DownloadResult DownloadManager::DownloadFile(const std::wstring& url, HWND notif
 
 DownloadResult DownloadManager::DownloadFileWinInet(const std::wstring& url, HWND notifyWindow,
                                                     const std::wstring& fileName, bool toWorkFolder) {
-  const TargetPath target = MakeTargetPath(*config_, platform_, url, fileName, toWorkFolder);
+  const TargetPath target = MakeTargetPath(*config_, machine_, ui_, url, fileName, toWorkFolder);
   if (target.invalidName) return DownloadResult{false, kInvalidFileNameText};
   DownloadResult result = transfer::WinInetFile(transfer::FileJob{url, target.path, notifyWindow, cancelled});
   if (result.success) {

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "download/download_rules.h"
-#include "ports/platform.h"
+#include "ports/machine.h"
+#include "ports/user_interface.h"
 
 namespace zelvane {
 
@@ -24,7 +25,9 @@ class DownloadManager {
   using Bytes = std::unique_ptr<std::vector<std::uint8_t>>;
   using Completion = std::function<void(Bytes)>;
 
-  DownloadManager(std::shared_ptr<ConfigurationManager> config, Platform& platform);
+  // The machine gives the pause before the fallback and the folder test; the user interface shows
+  // "Invalid path".
+  DownloadManager(std::shared_ptr<ConfigurationManager> config, Machine& machine, UserInterface& ui);
   DownloadManager(const DownloadManager&) = delete;
   DownloadManager& operator=(const DownloadManager&) = delete;
 
@@ -53,7 +56,8 @@ class DownloadManager {
 
  private:
   std::shared_ptr<ConfigurationManager> config_;
-  Platform& platform_;
+  Machine& machine_;
+  UserInterface& ui_;
 };
 
 }  // namespace win32

@@ -119,14 +119,14 @@ TEST(TargetPath, FileNameFromTheUrlOrTheGivenOneInTheChosenFolder) {
       {L"https://d.test/f/a\\..\\evil.exe", L"", true, L"", true},
   };
   for (const auto& c : cases) {
-    const TargetPath target = MakeTargetPath(config, fakes.platform, c.url, c.name, c.toWork);
+    const TargetPath target = MakeTargetPath(config, fakes.machine, fakes.ui, c.url, c.name, c.toWork);
     EXPECT_EQ(target.path, c.path) << c.url << " " << c.name;
     EXPECT_EQ(target.invalidName, c.invalid) << c.url << " " << c.name;
   }
   EXPECT_TRUE(fakes.ui.shown().empty());
 
   const std::wstring longName(300, L'n');
-  EXPECT_EQ(MakeTargetPath(config, fakes.platform, L"https://d.test/x", longName, true).path, L"") << "too long";
+  EXPECT_EQ(MakeTargetPath(config, fakes.machine, fakes.ui, L"https://d.test/x", longName, true).path, L"") << "too long";
 }
 
 TEST(TargetPath, UnusableFolderShowsInvalidPathAndGivesNoPath) {
@@ -134,7 +134,7 @@ TEST(TargetPath, UnusableFolderShowsInvalidPathAndGivesNoPath) {
   ConfigurationManager config(testing::TestProfile("DLM"), fakes.platform);
   config.downloadFolder = L"C:\\gone";
   fakes.machine.directories.clear();
-  const TargetPath target = MakeTargetPath(config, fakes.platform, L"https://d.test/a.exe", L"", false);
+  const TargetPath target = MakeTargetPath(config, fakes.machine, fakes.ui, L"https://d.test/a.exe", L"", false);
   EXPECT_EQ(target.path, L"");
   EXPECT_FALSE(target.invalidName);
   const auto shown = fakes.ui.shown();
