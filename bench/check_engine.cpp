@@ -1,0 +1,184 @@
+// Cost of one pass of the check engine: one checker over 50 offers that use every rule kind, on the
+// real registry, files, processes and system facts of the Wine prefix. Prints the median cost per
+// offer of several passes (each with a fresh checker, so every probe runs again) and how often each
+// probe ran in one pass (the caches should make every count 1).
+//
+// Run by bench/run inside a throwaway copy of the prefix: it creates a Chromium executable in the
+// user's local application data so that the browser rule finds one.
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/configuration_manager.h"
+#include "app/system_platform.h"
+#include "offers/eligibility_checker.h"
+#include "offers/package.h"
+
+namespace zelvane {
+namespace {
+
+using json = nlohmann::json;
+
+// The real machine, counting its probes.
+class CountingMachine : public win32::SystemMachine {
+ public:
+  std::map<std::string, int> counts;
+  bool FreeDiskBytes(const std::wstring& root, std::uint64_t* bytes, unsigned long* error) override {
+    ++counts["disk space"];
+    return SystemMachine::FreeDiskBytes(root, bytes, error);
+  }
+  bool TotalPhysicalMemory(std::uint64_t* bytes, unsigned long* error) override {
+    ++counts["memory"];
+    return SystemMachine::TotalPhysicalMemory(bytes, error);
+  }
+  CpuSpeedRead ReadCpuMhz(std::uint32_t* mhz) override {
+    ++counts["processor speed"];
+    return SystemMachine::ReadCpuMhz(mhz);
+  }
+  bool RunningProcessNames(std::vector<std::wstring>* names) override {
+    ++counts["process list"];
+    return SystemMachine::RunningProcessNames(names);
+  }
+};
+
+// The real registry, counting the reads of the App Paths index and of each of its entries.
+class CountingRegistry : public win32::SystemRegistry {
+ public:
+  std::map<std::string, int> counts;
+  long OpenKey(RegRoot root, const std::wstring& subKey, std::uint32_t access, RegHandle* key) override {
+    static const std::wstring kAppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+    if (root == RegRoot::LocalMachine && subKey == kAppPaths && (access & reg::kWow64_64Key) == 0) {
+      ++counts["App Paths index"];
+    } else if (subKey.compare(0, kAppPaths.size() + 1, kAppPaths + L"\\") == 0 && root == RegRoot::LocalMachine &&
+               (access & reg::kWow64_64Key) == 0) {
+      ++counts["App Paths entry " + std::string(subKey.begin() + kAppPaths.size() + 1, subKey.end())];
+    }
+    return SystemRegistry::OpenKey(root, subKey, access, key);
+  }
+};
+
+// Accepts every event and keeps the rejection reasons.
+class ReasonsTransport : public JsonTransport {
+ public:
+  bool PostJson(const std::wstring&, const std::string& body, HeaderList, std::string&, std::uint32_t& status) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const json record = json::parse(json::parse(body).at("data").get<std::string>());
+    reasons_.push_back(record.at("5").get<std::string>() + ": " + record.at("13").get<std::string>());
+    status = 200;
+    return true;
+  }
+  std::vector<std::string> reasons() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reasons_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> reasons_;
+};
+
+json BenchOffer(int i) {
+  const std::string n = std::to_string(i);
+  json ps{{"i", "o" + n + ".png"}, {"dn", "Offer {cc} " + n}, {"u", "https://cdn.partner-a.test/o" + n + ".exe"},
+          {"v", i}, {"x", 2}, {"disk", 10}, {"ram", 64}, {"cpu", 100}, {"ov", 61}, {"pv", "1.0"},
+          {"win64", false},
+          {"r", {"hklm\\software\\zelvanebench\\absent" + n, "software\\zelvanebench\\absent"}},
+          {"ir", {"hkey_local_machine\\software\\microsoft\\windows nt\\currentversion"}},
+          {"rvn", {"hklm\\software\\microsoft\\windows nt\\currentversion\\zelvanebenchvalue" + n}},
+          {"rvd", {"hklm\\software\\microsoft\\windows nt\\currentversion\\currentversion\\0.0"}},
+          {"fe", {"{commonpf}\\ZelvaneBench\\absent" + n + ".exe", "{programdata}\\ZelvaneBench\\absent.exe"}},
+          {"ife", {"{localappdata}\\Chromium\\Application\\chrome.exe"}},
+          {"a", {"zelvanebench" + n + ".exe", "notepad"}},
+          {"eapp", {"zelvanebench" + n + ".exe"}},
+          {"iapp", json::array()},
+          {"cmdu", {{{"utr", "HKEY_CURRENT_USER"}, {"utk", "Software\\ZelvaneBench"}, {"utvn", "Uninstalled" + n},
+                     {"utvt", "REG_SZ"}, {"umd", 30}}}},
+          {"pn", true}, {"pnr", "SOFTWARE\\ZelvaneBench\\Partner"},
+          {"cfs", {{"mb", 100}, {"ma", 100}}}};
+  return json{{"ad", {{"o", "bench-" + n}, {"f", "feed-" + n}}}, {"ps", ps}};
+}
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
+  return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+int Run(int passes) {
+  CountingMachine machine;
+  CountingRegistry registry;
+  ReasonsTransport transport;
+  Platform& system = SystemPlatform();
+  Platform platform{machine, registry, system.ui, system.text, system.digests, transport};
+  auto config = std::make_shared<ConfigurationManager>(CompiledProfile(), platform);
+  config->analyticsUrl = L"https://content.zelvane.test/zbd";
+
+  // The browser rule needs a Chrome: this prefix is a throwaway copy.
+  const std::wstring chromium = machine.KnownFolderPath(KnownFolder::LocalAppData) + L"\\Chromium\\Application";
+  ::SHCreateDirectoryExW(nullptr, chromium.c_str(), nullptr);
+  ::CloseHandle(::CreateFileW((chromium + L"\\chrome.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+
+  constexpr int kOffers = 50;
+  const RequestBase base(*config);
+  std::vector<std::shared_ptr<Package>> offers;
+  for (int i = 0; i < kOffers; ++i) {
+    offers.push_back(std::make_shared<Package>(base, BenchOffer(i), false, "", 0, config));
+  }
+
+  LARGE_INTEGER frequency;
+  ::QueryPerformanceFrequency(&frequency);
+  std::vector<double> perOffer;
+  int acceptedInLastPass = 0;
+  for (int pass = 0; pass <= passes; ++pass) {  // pass 0 warms up and is not measured
+    machine.counts.clear();
+    registry.counts.clear();
+    EligibilityChecker checker(kOffers, config);
+    std::vector<std::shared_ptr<Package>> accepted;
+    LARGE_INTEGER start, end;
+    ::QueryPerformanceCounter(&start);
+    for (const auto& offer : offers) {
+      offer->position = static_cast<int>(accepted.size());
+      bool stop = false;
+      if (checker.Check(offer, stop, accepted)) accepted.push_back(offer);
+      else if (stop) break;
+    }
+    ::QueryPerformanceCounter(&end);
+    if (pass > 0) perOffer.push_back(Milliseconds(start, end, frequency) / kOffers);
+    acceptedInLastPass = static_cast<int>(accepted.size());
+  }
+  WaitForEventDeliveries(offers, 15000);
+
+  std::sort(perOffer.begin(), perOffer.end());
+  std::printf("bench: check-engine %.4f ms per offer (median of %d passes over %d offers, target <= 0.2)\n",
+              perOffer[perOffer.size() / 2], passes, kOffers);
+  std::printf("bench: check-engine accepted %d of %d offers\n", acceptedInLastPass, kOffers);
+  bool once = true;
+  std::map<std::string, int> counts = machine.counts;
+  for (const auto& [name, count] : registry.counts) counts[name] = count;
+  for (const char* probe : {"disk space", "memory", "processor speed", "process list", "App Paths index"}) {
+    std::printf("bench: check-engine probe %s ran %d time(s)\n", probe, counts[probe]);
+    once = once && counts[probe] == 1;
+  }
+  for (const auto& [name, count] : counts) {
+    if (name.rfind("App Paths entry ", 0) == 0) {
+      std::printf("bench: check-engine probe %s ran %d time(s)\n", name.c_str(), count);
+      once = once && count == 1;
+    }
+  }
+  for (const auto& reason : transport.reasons()) std::printf("bench: check-engine rejected %s\n", reason.c_str());
+  return once && acceptedInLastPass == kOffers ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace zelvane
+
+int wmain(int argc, wchar_t** argv) {
+  const int passes = argc > 1 ? std::max(1, _wtoi(argv[1])) : 9;
+  return zelvane::Run(passes);
+}
