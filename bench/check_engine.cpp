@@ -48,7 +48,8 @@ class CountingMachine : public win32::SystemMachine {
   }
 };
 
-// The real registry, counting the reads of the App Paths index and of each of its entries.
+// The real registry, counting the reads of the App Paths index (its 32-bit view in HKEY_LOCAL_MACHINE
+// stands for the whole index) and the opens of each App Paths entry in any hive and view.
 class CountingRegistry : public win32::SystemRegistry {
  public:
   std::map<std::string, int> counts;
@@ -56,8 +57,7 @@ class CountingRegistry : public win32::SystemRegistry {
     static const std::wstring kAppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
     if (root == RegRoot::LocalMachine && subKey == kAppPaths && (access & reg::kWow64_64Key) == 0) {
       ++counts["App Paths index"];
-    } else if (subKey.compare(0, kAppPaths.size() + 1, kAppPaths + L"\\") == 0 && root == RegRoot::LocalMachine &&
-               (access & reg::kWow64_64Key) == 0) {
+    } else if (subKey.compare(0, kAppPaths.size() + 1, kAppPaths + L"\\") == 0) {
       ++counts["App Paths entry " + std::string(subKey.begin() + kAppPaths.size() + 1, subKey.end())];
     }
     return SystemRegistry::OpenKey(root, subKey, access, key);
@@ -97,7 +97,7 @@ json BenchOffer(int i) {
           {"ife", {"{localappdata}\\Chromium\\Application\\chrome.exe"}},
           {"a", {"zelvanebench" + n + ".exe", "notepad"}},
           {"eapp", {"zelvanebench" + n + ".exe"}},
-          {"iapp", json::array()},
+          {"iapp", {"zelvanebench.exe"}},
           {"cmdu", {{{"utr", "HKEY_CURRENT_USER"}, {"utk", "Software\\ZelvaneBench"}, {"utvn", "Uninstalled" + n},
                      {"utvt", "REG_SZ"}, {"umd", 30}}}},
           {"pn", true}, {"pnr", "SOFTWARE\\ZelvaneBench\\Partner"},
@@ -121,8 +121,11 @@ int Run(int passes) {
   // The browser rule needs a Chrome: this prefix is a throwaway copy.
   const std::wstring chromium = machine.KnownFolderPath(KnownFolder::LocalAppData) + L"\\Chromium\\Application";
   ::SHCreateDirectoryExW(nullptr, chromium.c_str(), nullptr);
-  ::CloseHandle(::CreateFileW((chromium + L"\\chrome.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  const std::wstring chrome = chromium + L"\\chrome.exe";
+  ::CloseHandle(::CreateFileW(chrome.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // An installed application for the "iapp" rule, registered for this user.
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zelvanebench.exe",
+                    nullptr, REG_SZ, chrome.c_str(), static_cast<DWORD>((chrome.size() + 1) * sizeof(wchar_t)));
 
   constexpr int kOffers = 50;
   const RequestBase base(*config);
@@ -153,14 +156,39 @@ int Run(int passes) {
     acceptedInLastPass = static_cast<int>(accepted.size());
   }
   WaitForEventDeliveries(offers, 15000);
+  std::map<std::string, int> counts = machine.counts;  // of the last measured pass
+  for (const auto& [name, count] : registry.counts) counts[name] = count;
+
+  // Where the time goes: each step over all offers, on a checker whose caches are filled.
+  EligibilityChecker warm(kOffers, config);
+  const std::vector<std::shared_ptr<Package>> none;
+  for (const auto& offer : offers) {
+    bool stop = false;
+    warm.Check(offer, stop, none);
+  }
+  using Step = bool (EligibilityChecker::*)(const std::shared_ptr<Package>&);
+  const std::pair<const char*, Step> steps[] = {
+      {"registry", &EligibilityChecker::CheckRegistryRules}, {"disk", &EligibilityChecker::CheckDiskSpace},
+      {"ram", &EligibilityChecker::CheckRam}, {"cpu", &EligibilityChecker::CheckCpu},
+      {"os", &EligibilityChecker::CheckOsVersion}, {"platform", &EligibilityChecker::CheckPlatformVersion},
+      {"64-bit", &EligibilityChecker::Check64BitOs}, {"files", &EligibilityChecker::CheckFiles},
+      {"processes", &EligibilityChecker::CheckRunningProcesses}, {"apps", &EligibilityChecker::CheckInstalledApps},
+      {"uninstall", &EligibilityChecker::CheckUninstallAge}, {"chrome", &EligibilityChecker::CheckChrome},
+      {"ie", &EligibilityChecker::CheckIeVersion}, {"partner mark", &EligibilityChecker::CheckPartnerMark},
+  };
+  for (const auto& [name, step] : steps) {
+    LARGE_INTEGER start, end;
+    ::QueryPerformanceCounter(&start);
+    for (const auto& offer : offers) (warm.*step)(offer);
+    ::QueryPerformanceCounter(&end);
+    std::printf("bench: check-engine step %s %.4f ms per offer\n", name, Milliseconds(start, end, frequency) / kOffers);
+  }
 
   std::sort(perOffer.begin(), perOffer.end());
   std::printf("bench: check-engine %.4f ms per offer (median of %d passes over %d offers, target <= 0.2)\n",
               perOffer[perOffer.size() / 2], passes, kOffers);
   std::printf("bench: check-engine accepted %d of %d offers\n", acceptedInLastPass, kOffers);
   bool once = true;
-  std::map<std::string, int> counts = machine.counts;
-  for (const auto& [name, count] : registry.counts) counts[name] = count;
   for (const char* probe : {"disk space", "memory", "processor speed", "process list", "App Paths index"}) {
     std::printf("bench: check-engine probe %s ran %d time(s)\n", probe, counts[probe]);
     once = once && counts[probe] == 1;

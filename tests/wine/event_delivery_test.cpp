@@ -150,7 +150,7 @@ TEST_F(EventsOnWindows, A503IsTriedOnceMore) {
   const Case cases[] = {
       {"retry", json::array({{{"status", 503}}, {{"status", 200}}}), {503, 200}, {5000}, true},
       {"unavailable", json::array({{{"status", 503}}}), {503, 503}, {5000, 5000}, false},
-      {"redirect status", json::array({{{"status", 304}}}), {304}, {}, true},
+      {"not-modified", json::array({{{"status", 304}}}), {304}, {}, true},
   };
   for (const auto& c : cases) {
     Environment* env = env_;

@@ -116,20 +116,26 @@ bool EligibilityChecker::CheckUninstallAge(const std::shared_ptr<Package>& offer
 
 bool EligibilityChecker::CheckChrome(const std::shared_ptr<Package>& offer) {
   if (!offer->requiresChrome && !offer->forbidsChrome) return false;
-  return Rejects(offer, rules_.CheckChrome(offer->requiresChrome, offer->forbidsChrome, config_->GetFolderMacros()));
+  // The rule asked to require Chrome passes exactly when one is found.
+  if (!chromeFound_) chromeFound_ = !rules_.CheckChrome(true, false, config_->GetFolderMacros()).has_value();
+  if (offer->requiresChrome && !*chromeFound_) return Rejects(offer, "NC");
+  if (offer->forbidsChrome && *chromeFound_) return Rejects(offer, "HC");
+  return false;
 }
 
 bool EligibilityChecker::CheckIeVersion(const std::shared_ptr<Package>& offer) {
-  return Rejects(offer, rules_.CheckIeVersion(offer->requiresModernIe));
+  if (!offer->requiresModernIe) return false;
+  if (!ieRejection_) ieRejection_ = rules_.CheckIeVersion(true);
+  return Rejects(offer, *ieRejection_);
 }
 
 bool EligibilityChecker::CheckPartnerMark(const std::shared_ptr<Package>& offer) {
   const PartnerSettings& settings = offer->partnerSettings;
   if (!settings.enabled) return false;
   Platform& platform = config_->GetPlatform();
-  const std::wstring valueName = Utf8ToWide(platform.text, Md5Hex(platform, config_->publisher));
+  if (!partnerMarkName_) partnerMarkName_ = Utf8ToWide(platform.text, Md5Hex(platform, config_->publisher));
   const std::wstring key = Utf8ToWide(platform.text, settings.registryKey);
-  return Rejects(offer, rules_.CheckPartnerMark(true, key, valueName));
+  return Rejects(offer, rules_.CheckPartnerMark(true, key, *partnerMarkName_));
 }
 
 }  // namespace zelvane

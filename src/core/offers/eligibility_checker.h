@@ -8,6 +8,7 @@
 // caught here: they end the caller's pass over the list.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -69,6 +70,11 @@ class EligibilityChecker {
 
   std::shared_ptr<ConfigurationManager> config_;
   OfferRules rules_;
+  // Facts that do not change during one pass, asked once: whether a Chrome executable is there, the
+  // Internet Explorer rule's answer and the name of the partner mark (a digest of the publisher).
+  std::optional<bool> chromeFound_;
+  std::optional<Rejection> ieRejection_;
+  std::optional<std::wstring> partnerMarkName_;
 };
 
 }  // namespace zelvane
