@@ -135,6 +135,56 @@ TEST(EligibilityChecker, EachCheckRejectsWithItsReason) {
   }
 }
 
+// An offer that fails every check from step 2 to 18 at once is rejected by step 2; without that
+// condition by step 3; and so on down the engine's order.
+TEST(EligibilityChecker, ChecksRunInTheEnginesOrder) {
+  struct Step {
+    const char* name;
+    json patch;  // applied to "ps" from the last step to the first, so an earlier step's value wins
+    std::string reason;
+  };
+  const json recent = {{{"utr", "HKEY_CURRENT_USER"}, {"utk", "Software\\U"}, {"utvn", "At"}, {"utvt", "s"}, {"umd", 2}}};
+  const std::vector<Step> steps{
+      {"frequency", {{"cfs", {{"mb", 0}}}}, "SHOWED 1 PRODUCTS BUT ONLY 0 ALLOWED BEFORE"},
+      {"group", {{"v", 0}}, "SVOAP"},
+      {"exclusive", {{"exc", true}}, "EBAOAP"},
+      {"registry", {{"r", {"hklm\\software\\vendor\\app"}}}, "REGISTRY KEY EXISTS"},
+      {"disk", {{"disk", 100000000}}, "NOT ENOUGH DISK SPACE"},
+      {"ram", {{"ram", 100000000}}, "NOT ENOUGH RAM"},
+      {"cpu", {{"cpu", 100000000}}, "NOT ENOUGH CPU"},
+      {"os", {{"ov", 100}}, "UNSUPPORTED OS VERSION"},
+      {"platform", {{"pv", "9"}}, "UNSUPPORTED PLATFORM VERSION"},
+      {"64-bit", {{"win64", true}}, "64 BIT OS REQUIRED"},
+      {"files", {{"fe", {"C:\\there"}}}, "FILE EXISTS"},
+      {"processes", {{"a", {"explorer"}}}, "APPLICATION RUNNING"},
+      {"apps", {{"iapp", {"none.exe"}}}, "REGISTRY INCLUDE APP NOT FOUND"},
+      {"uninstall", {{"cmdu", recent}}, "MIN DAYS UNINSTALL CHECKER"},
+      {"chrome", {{"x", 13}}, "HC"},
+      {"ie", {{"x", 2}}, "OLD IE VERSION"},
+      {"partner mark", json::object(), "PN NO SHOW"},  // the base offer's partner key holds a mark
+  };
+  for (std::size_t first = 0; first < steps.size(); ++first) {
+    Engine e;
+    e.config->programVersion = L"3.2.0.6031";
+    e.fakes.machine.wow64 = false;
+    e.fakes.registry.wow64 = false;
+    e.fakes.machine.osVersion = OsVersion{6, 1, 7601};
+    e.fakes.machine.files.insert(L"C:\\there");
+    e.fakes.machine.files.insert(L"C:\\Users\\a\\AppData\\Local\\Chromium\\Application\\chrome.exe");
+    e.fakes.registry.AddKey(RegRoot::LocalMachine, L"SOFTWARE\\Vendor\\App");
+    e.fakes.registry.SetTextW(RegRoot::CurrentUser, L"Software\\U", L"At", L"1765300000");
+    e.fakes.registry.SetTextW(RegRoot::LocalMachine, L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version", L"8.0");
+    e.fakes.registry.SetDwordW(RegRoot::LocalMachine, L"SOFTWARE\\Partner", kMarkName, 20251211);
+
+    json ps{{"v", 1}, {"pn", true}, {"pnr", "SOFTWARE\\Partner"}};
+    for (std::size_t step = steps.size(); step-- > first;) {
+      for (auto it = steps[step].patch.begin(); it != steps[step].patch.end(); ++it) ps[it.key()] = it.value();
+    }
+    EXPECT_EQ(e.Run({OfferSetup::OfferJson("Z"), OfferSetup::OfferJson("A", ps)}), Ids{"Z"}) << steps[first].name;
+    EXPECT_EQ(e.Rejections(), (Reasons{{"A", steps[first].reason}})) << steps[first].name;
+  }
+}
+
 TEST(EligibilityChecker, AnOfferThatPassesEveryCheckIsRecorded) {
   Engine e;
   e.config->programVersion = L"3.2.0.6031";
