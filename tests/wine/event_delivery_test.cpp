@@ -172,20 +172,33 @@ TEST_F(EventsOnWindows, A503IsTriedOnceMore) {
 }
 
 TEST_F(EventsOnWindows, ShutDownWaitReturnsByItsBound) {
-  const std::string path = c2test::OwnPath("events/stall");
-  c2test::AddRoutes({{path, {{"stall", true}}}});
-  env_->config->analyticsUrl = c2test::ContentUrl(path);
+  // An analytics receiver that reads each event and never answers. Only this test posts to this
+  // host, so the route stays its own while the receiver still checks every request.
+  c2test::AddRoutes({{"control.zelvane.test/zbd", {{"stall", true}}}});
+  env_->config->analyticsUrl = L"https://control.zelvane.test/zbd";
   const std::vector<std::shared_ptr<Package>> packages{Offer("stall-a"), Offer("stall-b")};
   for (const auto& p : packages) p->SendEvent(5);
 
-  // Both requests reached the service, which now holds them unanswered.
-  for (int i = 0; i < 400 && c2test::LoggedRequests(mark_, path).size() < 2; ++i) ::Sleep(50);
-  ASSERT_EQ(c2test::LoggedRequests(mark_, path).size(), 2u);
+  // Both events reached the receiver, which now holds them unanswered.
+  const auto stalled = [&] {
+    std::size_t count = 0;
+    for (const auto& p : packages) count += Analytics(p).size();
+    return count;
+  };
+  for (int i = 0; i < 400 && stalled() < 2; ++i) ::Sleep(50);
+  ASSERT_EQ(stalled(), 2u);
+  for (const auto& p : packages) {
+    const auto entries = Analytics(p);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(entries[0]["analytics"].value("signature_ok", false));
+    EXPECT_EQ(entries[0]["route"], "control.zelvane.test/zbd");
+  }
 
   EXPECT_FALSE(WaitForEventDeliveries(packages, 1000)) << "the deliveries are abandoned at the bound";
   for (const auto& p : packages) {
     std::lock_guard<std::mutex> lock(p->eventMutex);
     EXPECT_EQ(p->pendingEvents, 1);
+    EXPECT_FALSE(p->eventsClosed);
   }
   made_.clear();  // nothing more to wait for: the process ends with the deliveries still stalled
   env_ = nullptr;
