@@ -135,7 +135,11 @@ bool EligibilityChecker::CheckPartnerMark(const std::shared_ptr<Package>& offer)
   Platform& platform = config_->GetPlatform();
   if (!partnerMarkName_) partnerMarkName_ = Utf8ToWide(platform.text, Md5Hex(platform, config_->publisher));
   const std::wstring key = Utf8ToWide(platform.text, settings.registryKey);
-  return Rejects(offer, rules_.CheckPartnerMark(true, key, *partnerMarkName_));
+  auto mark = partnerMarks_.find(key);
+  if (mark == partnerMarks_.end()) {
+    mark = partnerMarks_.emplace(key, rules_.CheckPartnerMark(true, key, *partnerMarkName_)).first;
+  }
+  return Rejects(offer, mark->second);
 }
 
 }  // namespace zelvane

@@ -7,6 +7,7 @@
 // Exceptions thrown inside a check (JSON, text conversion, registry layer, number parsing) are not
 // caught here: they end the caller's pass over the list.
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -71,10 +72,12 @@ class EligibilityChecker {
   std::shared_ptr<ConfigurationManager> config_;
   OfferRules rules_;
   // Facts that do not change during one pass, asked once: whether a Chrome executable is there, the
-  // Internet Explorer rule's answer and the name of the partner mark (a digest of the publisher).
+  // Internet Explorer rule's answer, the name of the partner mark (a digest of the publisher) and the
+  // mark rule's answer for each partner key (no mark is written before the pass ends).
   std::optional<bool> chromeFound_;
   std::optional<Rejection> ieRejection_;
   std::optional<std::wstring> partnerMarkName_;
+  std::map<std::wstring, Rejection> partnerMarks_;
 };
 
 }  // namespace zelvane

@@ -362,5 +362,32 @@ TEST(EligibilityChecker, ProbesRunOncePerChecker) {
   EXPECT_EQ(e.fakes.machine.snapshots, 1);
 }
 
+// Chrome, Internet Explorer and a partner's mark cannot change during one pass: asked for the first
+// offer only.
+TEST(EligibilityChecker, MachineAnswersOfAPassAreAskedOnce) {
+  Engine e;
+  e.fakes.machine.files.insert(L"C:\\Users\\a\\AppData\\Local\\Chromium\\Application\\chrome.exe");
+  e.fakes.registry.SetTextW(RegRoot::LocalMachine, L"SOFTWARE\\Wow6432Node\\Microsoft\\Internet Explorer",
+                            L"Version", L"11.0");
+  const auto offer = [](int i) {
+    return OfferSetup::OfferJson("O" + std::to_string(i), {{"v", i}, {"x", 2}, {"pn", true}, {"pnr", "SOFTWARE\\P"}});
+  };
+  EXPECT_EQ(e.Run({offer(0)}).size(), 1u);
+  const int opens = e.fakes.registry.opens();
+  const int paths = e.fakes.machine.pathProbes;
+  EXPECT_EQ(e.Run({offer(1), offer(2), offer(3)}).size(), 4u);
+  EXPECT_EQ(e.fakes.registry.opens(), opens);
+  EXPECT_EQ(e.fakes.machine.pathProbes, paths);
+
+  // A mark written for that partner now is seen by the next pass, with a checker of its own.
+  e.fakes.registry.SetDwordW(RegRoot::LocalMachine, L"SOFTWARE\\Wow6432Node\\P", kMarkName, 20260101);
+  EXPECT_EQ(e.Run({offer(4)}).size(), 5u);
+  Engine next;
+  next.fakes.registry.SetDwordW(RegRoot::LocalMachine, L"SOFTWARE\\Wow6432Node\\P", kMarkName, 20260101);
+  next.fakes.machine.files.insert(L"C:\\Users\\a\\AppData\\Local\\Chromium\\Application\\chrome.exe");
+  EXPECT_EQ(next.Run({offer(5)}), Ids{});
+  EXPECT_EQ(next.Rejections(), (Reasons{{"O5", "PN NO SHOW"}}));
+}
+
 }  // namespace
 }  // namespace zelvane
