@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "offers/package_fixture.h"
 
@@ -193,6 +196,26 @@ TEST(PackageEvents, ADeliveryKeepsItsPackageAlive) {
   setup.gate.Open();
   EXPECT_TRUE(WaitForEventDeliveries({alive}, 60000));
   EXPECT_TRUE(alive->eventsClosed);
+}
+
+TEST(PackageEvents, TheDestructorWaitsForRunningDeliveries) {
+  OfferSetup setup;
+  auto p = setup.Offer("A");
+  Package* raw = p.get();
+  {
+    std::lock_guard<std::mutex> lock(raw->eventMutex);
+    raw->pendingEvents = 1;  // as if a delivery ran that holds no owner
+  }
+  std::atomic<bool> finished{false};
+  std::thread delivery([raw, &finished] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    finished = true;
+    std::lock_guard<std::mutex> lock(raw->eventMutex);
+    raw->pendingEvents = 0;
+  });
+  p.reset();  // the last owner: the destructor polls until the count is 0
+  EXPECT_TRUE(finished);
+  delivery.join();
 }
 
 TEST(PackageEvents, TheShutDownWaitIsBoundedInTotal) {
