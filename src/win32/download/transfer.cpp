@@ -28,19 +28,6 @@ std::wstring ErrorText(const std::exception& error) {
   return FromAnsi(error.what());
 }
 
-bool IsWindowsAtLeast(WORD major, WORD minor, WORD servicePack) {
-  OSVERSIONINFOEXW version{};
-  version.dwOSVersionInfoSize = sizeof version;
-  version.dwMajorVersion = major;
-  version.dwMinorVersion = minor;
-  version.wServicePackMajor = servicePack;
-  DWORDLONG condition = 0;
-  condition = ::VerSetConditionMask(condition, VER_MAJORVERSION, VER_GREATER_EQUAL);
-  condition = ::VerSetConditionMask(condition, VER_MINORVERSION, VER_GREATER_EQUAL);
-  condition = ::VerSetConditionMask(condition, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-  return ::VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, condition) != FALSE;
-}
-
 OutputFile::OutputFile(const std::wstring& path)
     : file_(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                           nullptr)) {

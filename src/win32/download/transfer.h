@@ -32,9 +32,6 @@ class TransferError : public std::runtime_error {
 // The text of whatever an attempt threw.
 std::wstring ErrorText(const std::exception& error);
 
-// Whether the running Windows is at least major.minor with at least that service pack.
-bool IsWindowsAtLeast(WORD major, WORD minor, WORD servicePack);
-
 // The file a transport writes: truncated when the attempt starts; a failure to open it is kept and
 // reported once the response is there.
 class OutputFile {

@@ -6,6 +6,8 @@
 #include <new>
 
 #include "download/transfer.h"
+#include "ports/platform.h"
+#include "telemetry/transport_policy.h"
 
 namespace zelvane::win32::transfer {
 
@@ -147,11 +149,8 @@ void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, Consume con
   }
 }
 
-DWORD FileAccessType() {
-  // Windows 7 takes the configured proxy; other systems find theirs.
-  if (IsWindowsAtLeast(6, 1, 0) && !IsWindowsAtLeast(6, 2, 0)) return WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
-  return WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
-}
+// Windows 7 takes the configured proxy; other systems find theirs.
+DWORD FileAccessType() { return ChooseTransportSettings(SystemPlatform().machine).accessType; }
 
 }  // namespace
 
