@@ -312,3 +312,101 @@ TEST_F(PagesTest, StaticFromImageWithoutPictureOrResource) {
 
 }  // namespace
 }  // namespace zelvane
+
+namespace zelvane {
+namespace {
+
+// Not a check: saves a picture of each page, as the wizard shows it, to
+// build/test-results/pages/<name>.png for people to look at.
+class PageScreenshots : public PagesTest {
+ protected:
+  static std::wstring OutputFolder() {
+    wchar_t module[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring folder(module);
+    folder.erase(folder.find_last_of(L'\\'));           // build\<preset>\tests
+    folder.erase(folder.find_last_of(L'\\'));           // build\<preset>
+    folder.erase(folder.find_last_of(L'\\'));           // build
+    folder += L"\\test-results";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"\\pages";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+  }
+
+  static bool PngEncoder(CLSID* clsid) {
+    UINT count = 0, size = 0;
+    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
+    std::vector<unsigned char> buffer(size);
+    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (Gdiplus::GetImageEncoders(count, size, encoders) != Gdiplus::Ok) return false;
+    for (UINT i = 0; i < count; ++i) {
+      if (std::wstring(encoders[i].MimeType) == L"image/png") {
+        *clsid = encoders[i].Clsid;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Shows only `page` in the host, lets everything paint, and copies the host's client area from
+  // the screen.
+  void Save(win32::IPage& page, const std::wstring& name) {
+    for (HWND child = ::GetWindow(host.hwnd(), GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+      if (::GetWindowLongW(child, GWL_STYLE) & DS_CONTROL) ::ShowWindow(child, child == page.hwnd() ? SW_SHOW : SW_HIDE);
+    }
+    ::SetWindowPos(host.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    ::RedrawWindow(host.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    ::GdiFlush();
+
+    RECT client{};
+    ::GetClientRect(host.hwnd(), &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(host.hwnd(), &origin);
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    ::SelectObject(memory, old);
+    CLSID png{};
+    ASSERT_TRUE(PngEncoder(&png));
+    {
+      Gdiplus::Bitmap picture(bitmap, nullptr);
+      const std::wstring path = OutputFolder() + L"\\" + name + L".png";
+      EXPECT_EQ(picture.Save(path.c_str(), &png, nullptr), Gdiplus::Ok) << name.size();
+    }
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+  }
+};
+
+TEST_F(PageScreenshots, SavesEachPage) {
+  auto manager = NewLanguageManager();
+  {
+    Override<bool> plain(config->brandedFlow, false);
+    Override<std::wstring> licenseUrl(config->licenseUrl, L"https://www.zelvane.test/sdk/");
+    auto plainManager = NewLanguageManager();
+    win32::LanguagePage language(plainManager);
+    win32::WelcomePageIsv welcome(plainManager);
+    Place(language);
+    Place(welcome);
+    Save(language, L"language-plain");
+    Save(welcome, L"welcome");
+    Choose(language, 1);
+    Save(language, L"language-plain-es");
+    Save(welcome, L"welcome-es");
+  }
+  win32::LanguagePageOstrel language(manager);
+  win32::LicensePageIsv license(manager);
+  Place(language);
+  Place(license);
+  Save(language, L"language-branded");
+  Save(license, L"license");
+}
+
+}  // namespace
+}  // namespace zelvane
