@@ -255,6 +255,19 @@ TEST_F(PagesTest, WelcomePageShowsTheLinksThatHaveAddresses) {
   }
 }
 
+TEST_F(PagesTest, DlmWelcomePageUsesItsOwnDocumentsAndLinkKey) {
+  Override<bool> plain(config->brandedFlow, false);
+  Override<int> dlm(config->wizardType, kWizardDlm);
+  auto manager = NewLanguageManager();
+  win32::LanguagePage languagePage(manager);
+  win32::WelcomePageIsv page(manager);
+  Place(languagePage);
+  Place(page);
+  EXPECT_EQ(Text(page, IDC_WELCOME_TEXT), L"This will download Zelvane Web on your computer. Click \"Next\" to continue.");
+  // The DLM documents have no "EULA_LINK": the second link shows "TOS_LINK".
+  EXPECT_EQ(Text(page, IDC_TERMS_LINK), L"End User License Agreement");
+}
+
 COLORREF BrushColour(HBRUSH brush) {
   LOGBRUSH logBrush{};
   return ::GetObjectW(brush, sizeof logBrush, &logBrush) == sizeof logBrush ? logBrush.lbColor : CLR_INVALID;

@@ -101,8 +101,12 @@ LRESULT CALLBACK LinkProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_SETCURSOR:
       ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
       return TRUE;
-    case WM_GETDLGCODE:
-      return DLGC_BUTTON | DLGC_WANTCHARS;
+    case WM_GETDLGCODE: {
+      // Enter on a focused link opens it instead of pressing the page's default button.
+      const auto* pending = reinterpret_cast<const MSG*>(lParam);
+      if (pending != nullptr && pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN) return DLGC_WANTMESSAGE;
+      return DLGC_BUTTON;
+    }
     case WM_LBUTTONDOWN:
       state->pressed = true;
       ::SetCapture(hwnd);
