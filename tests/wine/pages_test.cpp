@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "app/configuration_manager.h"
@@ -266,6 +267,46 @@ TEST_F(PagesTest, DlmWelcomePageUsesItsOwnDocumentsAndLinkKey) {
   EXPECT_EQ(Text(page, IDC_WELCOME_TEXT), L"This will download Zelvane Web on your computer. Click \"Next\" to continue.");
   // The DLM documents have no "EULA_LINK": the second link shows "TOS_LINK".
   EXPECT_EQ(Text(page, IDC_TERMS_LINK), L"End User License Agreement");
+}
+
+TEST(SystemResources, LoadsThisProgramsLocaleDocuments) {
+  win32::SystemResources resources;
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(resources.Load(L"LOCALE", IDR_LOCALE_ISV_EN, &bytes), ResourceStatus::kOk);
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_NE(text.find("<Locale name=\"en_US\">"), std::string::npos);
+  EXPECT_EQ(resources.Load(L"LOCALE", 999, &bytes), ResourceStatus::kNotFound);
+  EXPECT_EQ(resources.Load(L"NO_SUCH_TYPE", IDR_LOCALE_ISV_EN, &bytes), ResourceStatus::kNotFound);
+}
+
+TEST(SystemLocale, NativeNamesOfTheDocumentsLanguages) {
+  win32::SystemLocale locale;
+  EXPECT_EQ(locale.NativeLanguageName(L"en"), std::optional<std::wstring>(L"English"));
+  EXPECT_EQ(locale.NativeLanguageName(L"es"), std::optional<std::wstring>(L"espa\u00F1ol"));
+  EXPECT_EQ(locale.NativeLanguageName(L"es-MX"), std::optional<std::wstring>(L"espa\u00F1ol"));
+  EXPECT_EQ(locale.NativeLanguageName(L"zz-ZZ"), std::nullopt);
+  const auto user = locale.UserDefaultLocaleName();
+  ASSERT_TRUE(user.has_value());
+  EXPECT_FALSE(user->empty());
+}
+
+TEST(WebLinks, OnlyWebAddressesReachTheShell) {
+  // Each of these would start a program if it reached ShellExecute.
+  for (const wchar_t* url : {L"C:\\windows\\notepad.exe", L"notepad", L"file:///C:/windows/notepad.exe", L""}) {
+    EXPECT_FALSE(win32::OpenWebLink(url)) << std::wstring(url).size();
+  }
+}
+
+// Run by ctest with the user locale of a Mexican Spanish user (LC_ALL=es_MX.UTF-8).
+TEST_F(PagesTest, MexicanSpanishUserGetsTheSpanishDocument) {
+  ASSERT_EQ(locale.UserDefaultLocaleName(), std::optional<std::wstring>(L"es-MX"));
+  Override<bool> plain(config->brandedFlow, false);
+  auto manager = NewLanguageManager();
+  win32::LanguagePage page(manager);
+  Place(page);
+  EXPECT_EQ(::SendMessageW(::GetDlgItem(page.hwnd(), IDC_LANGUAGE_COMBO), CB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(config->languageCode, L"es");
+  EXPECT_EQ(Text(page, IDC_NEXT), L"Siguiente");
 }
 
 COLORREF BrushColour(HBRUSH brush) {
