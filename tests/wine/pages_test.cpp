@@ -359,8 +359,25 @@ TEST_F(PagesTest, StaticFromImageWithoutPictureOrResource) {
       EXPECT_EQ(image.image()->GetHeight(), c.size);
     }
   }
-  image.SetImage(nullptr);
+
+  // What the control shows, read from its window (not the screen, where a window of a test running
+  // beside this one may lie on top): the picture stretched over the whole control, or the page colour.
+  auto pixel = [&](int x, int y) {
+    HDC dc = ::GetDC(control);
+    const COLORREF colour = ::GetPixel(dc, x, y);
+    ::ReleaseDC(control, dc);
+    return colour;
+  };
+  host.SetBackgroundColour(RGB(255, 255, 255));
+  image.LoadFromResource(IDB_FAILURE, L"IMAGE_BLOB3");  // white cross on a red disc, 512 x 512
   repaint();
+  ::GdiFlush();
+  EXPECT_EQ(pixel(12, 32), RGB(0xD2, 0x3B, 0x30)) << "the disc, scaled down to 64 x 64";
+  EXPECT_EQ(pixel(32, 32), RGB(255, 255, 255)) << "the cross at the centre";
+  image.LoadFromResource(999, L"IMAGE_BLOB");
+  repaint();
+  ::GdiFlush();
+  EXPECT_EQ(pixel(12, 32), RGB(255, 255, 255)) << "no picture: only the background";
   ::DestroyWindow(control);
 }
 
@@ -417,13 +434,13 @@ class PageScreenshots : public PagesTest {
 
     RECT client{};
     ::GetClientRect(host.hwnd(), &client);
-    POINT origin{0, 0};
-    ::ClientToScreen(host.hwnd(), &origin);
-    HDC screen = ::GetDC(nullptr);
+    // The host's own surface, children included: a window of a test running beside this one may
+    // lie on top of it on the screen.
+    HDC screen = ::GetDC(host.hwnd());
     HDC memory = ::CreateCompatibleDC(screen);
     HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
     HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    ::BitBlt(memory, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
     ::SelectObject(memory, old);
     CLSID png{};
     ASSERT_TRUE(PngEncoder(&png));
@@ -434,7 +451,7 @@ class PageScreenshots : public PagesTest {
     }
     ::DeleteObject(bitmap);
     ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
+    ::ReleaseDC(host.hwnd(), screen);
   }
 };
 
