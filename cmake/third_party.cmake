@@ -26,8 +26,18 @@ else()
   target_link_libraries(tinyxml2 INTERFACE ${TINYXML2_LIB})
 endif()
 
-# zlib for the fallback ZIP extractor.
-find_package(ZLIB REQUIRED)
+# zlib for the fallback ZIP extractor. The stub links statically: the MinGW archive, never the
+# import library of zlib1.dll.
+add_library(zelvane_zlib INTERFACE)
+if(WIN32)
+  find_library(ZELVANE_ZLIB_ARCHIVE NAMES libz.a REQUIRED)
+  find_path(ZELVANE_ZLIB_INCLUDE zlib.h REQUIRED)
+  target_link_libraries(zelvane_zlib INTERFACE ${ZELVANE_ZLIB_ARCHIVE})
+  target_include_directories(zelvane_zlib SYSTEM INTERFACE ${ZELVANE_ZLIB_INCLUDE})
+else()
+  find_package(ZLIB REQUIRED)
+  target_link_libraries(zelvane_zlib INTERFACE ZLIB::ZLIB)
+endif()
 
 # GoogleTest: built by the project from Debian's sources for both toolchains.
 if(ZELVANE_BUILD_TESTS)

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -77,5 +78,33 @@ using CoTaskString = UniqueHandle<NullInvalidTraits<wchar_t*, &::CoTaskMemFree>>
 using UniqueBrush = UniqueHandle<NullInvalidTraits<HBRUSH, &::DeleteObject>>;
 using UniqueFont = UniqueHandle<NullInvalidTraits<HFONT, &::DeleteObject>>;
 using UniqueIcon = UniqueHandle<NullInvalidTraits<HICON, &::DestroyIcon>>;
+
+// A COM interface pointer, released once.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() { reset(); }
+
+  explicit operator bool() const { return pointer_ != nullptr; }
+  T* get() const { return pointer_; }
+  T* operator->() const { return pointer_; }
+  T** put() {
+    reset();
+    return &pointer_;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+  void reset() {
+    if (pointer_ != nullptr) std::exchange(pointer_, nullptr)->Release();
+  }
+
+ private:
+  T* pointer_ = nullptr;
+};
+
+// A BSTR, freed once.
+using UniqueBstr = UniqueHandle<NullInvalidTraits<BSTR, &::SysFreeString>>;
 
 }  // namespace zelvane::win32
