@@ -109,7 +109,8 @@ class PagesTest : public ::testing::Test {
 
   std::shared_ptr<ConfigurationManager> config = ConfigurationManager::Instance();
   RecordingUserInterface ui;
-  Platform platform{SystemPlatform().machine, SystemPlatform().registry, ui};
+  Platform platform{SystemPlatform().machine, SystemPlatform().registry, ui, SystemPlatform().text,
+                    SystemPlatform().digests, SystemPlatform().transport};
   win32::SystemResources resources;
   win32::SystemLocale locale;
   HostDialog host;
