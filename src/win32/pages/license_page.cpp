@@ -61,6 +61,11 @@ BOOL LicensePageIsv::OnInitDialog() {
   return TRUE;
 }
 
+void LicensePageIsv::OnNavigateToPage() {
+  ::SendMessageW(m_licenseText.hwnd(), EM_SETSEL, 0, 0);
+  ::SendMessageW(m_licenseText.hwnd(), EM_SCROLLCARET, 0, 0);
+}
+
 void LicensePageIsv::UpdateTexts() {
   IPage::UpdateTexts();
   FillLinks();

@@ -10,7 +10,8 @@ class LicensePageIsv : public IPage {
  public:
   explicit LicensePageIsv(std::shared_ptr<LanguageManager> languageManager);
 
-  void OnNavigateToPage() override {}
+  // The agreement from its top, nothing selected (the focus the page gets selects an edit's text).
+  void OnNavigateToPage() override;
   void SetButtonHandler(ButtonHandler handler) override { m_buttonHandler = std::move(handler); }
   void SetErrorHandler(ErrorHandler handler) override { m_errorHandler = std::move(handler); }
   // The texts, then the disclaimer's link placeholders filled again.

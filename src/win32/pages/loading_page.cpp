@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <system_error>
+
 #include "app/configuration_manager.h"
 #include "download/download_manager.h"
 #include "download/package_image.h"
@@ -100,10 +102,14 @@ LRESULT LoadingPage::OnRequestComplete(WPARAM /*wParam*/, LPARAM /*lParam*/) {
       std::lock_guard<std::mutex> lock(pending->m_mutex);
       pending->m_pendingImages += 1;
     }
-    downloads->DownloadToMemoryAsync(config->logoUrl, [pending, config](DownloadManager::Bytes bytes) {
-      if (bytes && !bytes->empty()) config->logoImage = DecodeImage(*bytes);
-      pending->Done();
-    });
+    try {
+      downloads->DownloadToMemoryAsync(config->logoUrl, [pending, config](DownloadManager::Bytes bytes) {
+        if (bytes && !bytes->empty()) config->logoImage = DecodeImage(*bytes);
+        pending->Done();
+      });
+    } catch (const std::system_error&) {
+      pending->Done();  // no thread for the logo: go on without it
+    }
   }
   {
     std::lock_guard<std::mutex> lock(pending->m_mutex);
@@ -113,7 +119,11 @@ LRESULT LoadingPage::OnRequestComplete(WPARAM /*wParam*/, LPARAM /*lParam*/) {
     }
   }
   for (const auto& offer : offers) {
-    DownloadImage(offer, *downloads, [pending] { pending->Done(); });
+    try {
+      DownloadImage(offer, *downloads, [pending] { pending->Done(); });
+    } catch (const std::system_error&) {
+      pending->Done();  // no thread for this picture: the offer is shown without it
+    }
   }
   return 0;
 }
