@@ -5,7 +5,7 @@ import os
 import unittest
 
 from harness import (DLM_EXE, EXIT_QUESTION_TEXT, IDCANCEL, IDOK, ISV_EXE, WizardTestCase, screenshot)
-from service import ContentService
+from service import CONTENT_HOST, ContentService
 
 # Controls that tell which page is shown (each is on one page only).
 LANGUAGE_NEXT = 1010
@@ -15,6 +15,8 @@ LICENSE_BACK = 1051
 ERROR_CLOSE = 1035
 ERROR_TITLE = 1036
 ERROR_TEXT = 1037
+MAIN_TITLE = 1008
+MAIN_LOGO = 1007
 
 LOAD_TIMEOUT_MS = 60000
 
@@ -102,6 +104,30 @@ class WizardFlowTest(WizardTestCase):
         self.driver.click(dialog["hwnd"], ERROR_CLOSE)
         self.assert_exits(wizard, "wizard closed from the error page")
         self.assertEqual(self.temp.work_entries(), before)
+
+    def test_dlm_answer_names_the_product_in_caption_title_and_logo(self):
+        self.require_pages(DLM_EXE)
+        logo = "/f/e2e-dlm-logo.png"
+        self.svc.load_scenario({"name": "DLM product", "routes": {
+            "/o": {"json": {"l": "US", "f": {"a": "", "m": 3}, "o": [],
+                            "i": {"ct": "Zelvane Web", "cu": "https://%s/zelvane/setup.exe" % CONTENT_HOST,
+                                  "cl": "https://%s%s" % (CONTENT_HOST, logo)}}},
+            logo: {"image": {"width": 16, "height": 16, "colour": "#2f6fb5"}},
+            "/zbd": {"json": {}}}})
+        mark = self.svc.mark()
+        wizard = self.start(DLM_EXE)
+        dialog = self.wait_main_dialog(DLM_EXE)
+        self.page(dialog, LANGUAGE_NEXT, "dlm-language-page-before-answer")
+        self.driver.click(dialog["hwnd"], LANGUAGE_NEXT)
+
+        self.page(dialog, LICENSE_AGREE, "dlm-license-page", timeout_ms=LOAD_TIMEOUT_MS)
+        self.assertEqual(self.driver.text(dialog["hwnd"])["text"], "Zelvane Web Setup")
+        title = self.driver.text(dialog["hwnd"], MAIN_TITLE)
+        self.assertEqual((title["text"], title["visible"]), ("Zelvane Web", True))
+        self.assertTrue(self.driver.text(dialog["hwnd"], MAIN_LOGO)["visible"])
+        self.assertEqual(len(self.svc.log(mark, path=logo)), 1, "the logo is fetched once")
+        self.driver.close(dialog["hwnd"])
+        self.assert_exits(wizard, "DLM wizard closed on the license page")
 
     def test_closing_while_loading_asks_first(self):
         self.require_pages(ISV_EXE)
