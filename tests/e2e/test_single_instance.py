@@ -4,7 +4,9 @@ the work folder it made and exits, while the first copy carries on untouched."""
 import unittest
 
 from harness import (DLM_EXE, IDOK, ISV_EXE, PLAIN_EXE, SINGLE_INSTANCE_CAPTION,
-                     SINGLE_INSTANCE_TEXT, WizardTestCase)
+                     SINGLE_INSTANCE_TEXT, WizardTestCase, screenshot)
+
+LANGUAGE_PAGE_NEXT = 1010  # the language page's Next button
 
 
 class SingleInstanceTest(WizardTestCase):
@@ -40,8 +42,14 @@ class SingleInstanceTest(WizardTestCase):
 
     def test_second_copy_is_refused_and_first_carries_on(self):
         first, dialog, before = self.start_first()
+        if self.builds_pages(ISV_EXE):
+            self.driver.wait_control(dialog["hwnd"], LANGUAGE_PAGE_NEXT)  # refused while the language page shows
         self.assert_refused(ISV_EXE, first, dialog)
 
+        if self.builds_pages(ISV_EXE):
+            # The first copy still shows its language page and still answers.
+            self.assertTrue(self.driver.text(dialog["hwnd"], LANGUAGE_PAGE_NEXT)["visible"])
+            screenshot("isv-language-page-after-refusal")
         self.close_first_page(first, dialog)
         self.assertEqual(self.temp.work_entries(), before, "the first copy left its work folder behind")
 

@@ -60,8 +60,19 @@ TEST(MainDialog, ShowsTheIsvFrameAndRemovesItsWorkFolderOnClose) {
     for (int i = 0; i < 250 && ::IsWindow(about); ++i) ::Sleep(20);
     EXPECT_FALSE(::IsWindow(about));
 
-    checked = true;
+    // The language page is the first page; closing there asks first.
+    bool languagePage = false;
+    for (HWND page = ::FindWindowExW(dialog, nullptr, L"#32770", nullptr); page != nullptr;
+         page = ::FindWindowExW(dialog, page, L"#32770", nullptr)) {
+      if (::IsWindowVisible(page) && ::GetDlgItem(page, IDC_NEXT) != nullptr) languagePage = true;
+    }
+    EXPECT_TRUE(languagePage) << "the language page shows";
     ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    HWND question = WaitForDialog(L"");
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(WindowText(::GetDlgItem(question, 0xFFFF)), L"Are you sure you want to exit the installer?");
+    checked = true;
+    ClickButton(question, IDOK);
   });
 
   win32::COrvaneDlg dialog;

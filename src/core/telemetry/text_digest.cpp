@@ -40,8 +40,6 @@ std::wstring Utf8ToWide(TextCodec& codec, const std::string& text) {
   return codec.ToWide(text, CodePage::Utf8);
 }
 
-std::wstring Utf8ToWide(const std::string& text) { return Utf8ToWide(SystemPlatform().text, text); }
-
 std::string OsVersionText(Machine& machine) {
   const auto version = machine.GetOsVersion();
   if (!version) return "";

@@ -25,7 +25,6 @@ std::string Md5Hex(const std::wstring& text);
 
 // "" for ""; throws std::runtime_error ("MultiByteToWideChar() failed: n") when the system refuses the text.
 std::wstring Utf8ToWide(TextCodec& codec, const std::string& text);
-std::wstring Utf8ToWide(const std::string& text);
 
 // "major.minor.build" of the running system, such as "10.0.19045"; "" when it cannot be read.
 std::string OsVersionText(Machine& machine);

@@ -11,18 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace zelvane {
+#include "wizard/button_type.h"
 
-// What a page reports to the controller.
-enum class ButtonType : int {
-  Next = 0,
-  Accept = 1,
-  Close = 2,
-  Decline = 3,
-  Finish = 4,
-  Back = 5,
-  SkipAll = 6,
-};
+namespace zelvane {
 
 enum class PageKind {
   Language,
