@@ -1,5 +1,6 @@
 #pragma once
-// What the download benchmarks print: bytes, seconds, throughput and the process's peak working set,
+// What the download benchmarks print: bytes, seconds, throughput, the process's processor time (steadier
+// than the throughput on a busy machine) and its peak working set,
 // as "name value" lines that bench/run reads.
 
 #include <windows.h>
@@ -34,6 +35,13 @@ inline void PrintFigures(std::uint64_t bytes, double seconds) {
   std::printf("bytes %llu\n", static_cast<unsigned long long>(bytes));
   std::printf("seconds %.3f\n", seconds);
   std::printf("MB/s %.1f\n", seconds > 0 ? static_cast<double>(bytes) / 1e6 / seconds : 0.0);
+  FILETIME created, exited, kernel, user;
+  double cpu = 0;
+  if (::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+    const auto ticks = [](const FILETIME& t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    cpu = static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
+  }
+  std::printf("cpu seconds %.3f\n", cpu);
   std::printf("peak working set %llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
 }
 
