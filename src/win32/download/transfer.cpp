@@ -2,6 +2,8 @@
 
 #include "download/system_error.h"
 
+#include <new>
+
 namespace zelvane::win32::transfer {
 
 namespace {
@@ -35,6 +37,34 @@ OutputFile::OutputFile(const std::wstring& path)
 }
 
 void OutputFile::Write(const void* data, DWORD size) {
+  if (pending_.size() + size > kWriteBlock) Flush();
+  if (size >= kWriteBlock) {
+    WriteThrough(data, size);
+    return;
+  }
+  if (pending_.capacity() < kWriteBlock) {
+    try {
+      pending_.reserve(kWriteBlock);
+    } catch (const std::bad_alloc&) {
+      Fail(L"Out of memory.");
+    }
+  }
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  pending_.insert(pending_.end(), bytes, bytes + size);
+}
+
+void OutputFile::Finish() {
+  Flush();
+  Close();
+}
+
+void OutputFile::Flush() {
+  if (pending_.empty()) return;
+  WriteThrough(pending_.data(), static_cast<DWORD>(pending_.size()));
+  pending_.clear();
+}
+
+void OutputFile::WriteThrough(const void* data, DWORD size) {
   DWORD written = 0;
   if (!::WriteFile(file_.get(), data, size, &written, nullptr) || written != size) {
     FailWithCode(L"Failed to write file: %d - %s", ::GetLastError());

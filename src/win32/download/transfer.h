@@ -33,18 +33,28 @@ class TransferError : public std::runtime_error {
 std::wstring ErrorText(const std::exception& error);
 
 // The file a transport writes: truncated when the attempt starts; a failure to open it is kept and
-// reported once the response is there.
+// reported once the response is there. The transports read in chunks of a few KB; writes are
+// gathered into blocks of kWriteBlock bytes, since under Wine every WriteFile costs far more than its
+// bytes. Finish writes what is gathered; Close alone drops it (the attempt failed anyway).
 class OutputFile {
  public:
+  static constexpr std::size_t kWriteBlock = 1 << 20;
+
   explicit OutputFile(const std::wstring& path);
   bool IsOpen() const { return static_cast<bool>(file_); }
   DWORD openError() const { return openError_; }
   void Write(const void* data, DWORD size);
+  // Writes the gathered bytes and closes the file.
+  void Finish();
   void Close() { file_.reset(); }
 
  private:
+  void WriteThrough(const void* data, DWORD size);
+  void Flush();
+
   FileHandle file_;
   DWORD openError_ = ERROR_SUCCESS;
+  std::vector<std::uint8_t> pending_;
 };
 
 // The length of the written file must be the announced one. `openFailure` is the text when the

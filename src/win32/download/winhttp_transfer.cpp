@@ -129,9 +129,12 @@ std::optional<std::uint32_t> ContentLength(HINTERNET request) {
   return length;
 }
 
-// Reads the body chunk by chunk, as much as the connection says is there, handing each on.
+// Reads the body chunk by chunk, as much as the connection says is there, handing each on. One
+// buffer serves every chunk; it grows when a chunk is larger than any before.
 template <typename Consume>
 void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, Consume consume) {
+  std::unique_ptr<std::uint8_t[]> buffer;
+  DWORD capacity = 0;
   for (;;) {
     if (cancelled) Fail(kCancelledText);
     DWORD available = 0;
@@ -139,8 +142,11 @@ void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, Consume con
       FailWithCode(L"Failed to query data: %d - %s", ::GetLastError());
     }
     if (available == 0) return;
-    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(available) + 1]());
-    if (!buffer) Fail(L"Out of memory.");
+    if (available > capacity) {
+      buffer.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(available) + 1]);
+      if (!buffer) Fail(L"Out of memory.");
+      capacity = available;
+    }
     DWORD read = 0;
     if (!::WinHttpReadData(request, buffer.get(), available, &read)) {
       FailWithCode(L"Failed to read data: %d - %s", ::GetLastError());
@@ -173,7 +179,7 @@ DownloadResult WinHttpFile(const FileJob& job) {
       output.Write(data, size);
       if (const auto percent = progress.Add(size)) Post(job.window, kWmDownloadProgress, *percent);
     });
-    output.Close();
+    output.Finish();
 
     if (length) CheckComplete(job.path, contentLength, L"Failed to open downloaded file.");
     if (contentLength != 0) Post(job.window, kWmDownloadProgress, 1);

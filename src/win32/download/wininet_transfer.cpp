@@ -95,7 +95,7 @@ DownloadResult WinInetFile(const FileJob& job) {
       output.Write(buffer, read);
       if (const auto percent = progress.Add(read)) Post(job.window, kWmDownloadProgress, *percent);
     }
-    output.Close();
+    output.Finish();
 
     if (known) CheckComplete(job.path, contentLength, L"Failed to open downloaded file: %d - %s");
     if (contentLength != 0) Post(job.window, kWmDownloadProgress, 1);
