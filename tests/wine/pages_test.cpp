@@ -96,6 +96,13 @@ class PagesTest : public ::testing::Test {
   std::shared_ptr<LanguageManager> NewLanguageManager() {
     return std::make_shared<LanguageManager>(config, platform, resources, locale);
   }
+  // A manager with English chosen, as the language page leaves it.
+  std::shared_ptr<LanguageManager> EnglishLanguageManager() {
+    auto manager = NewLanguageManager();
+    (void)manager->FillLanguageList();
+    EXPECT_TRUE(manager->SelectLanguage(L"English"));
+    return manager;
+  }
 
   // Creates the page as the controller does: a hidden child in the page area on the background
   // colour, then shown.
@@ -485,6 +492,55 @@ TEST_F(PageScreenshots, SavesEachPage) {
   Place(license);
   Save(language, L"language-branded");
   Save(license, L"license");
+
+  // An offer with a picture of its own size and a long name.
+  Override<int> offerCount(config->offerCount, 2);
+  auto offer = std::make_shared<Package>(
+      RequestBase(*config),
+      nlohmann::json{{"ad", {{"o", "screenshot"}, {"f", "feed"}}},
+                     {"ps",
+                      {{"i", "i.png"},
+                       {"dn", "Partner Browser Toolbar"},
+                       {"u", "https://cdn.partner-a.test/a.exe"},
+                       {"cp", "https://partner.test/privacy"},
+                       {"ctu", "https://partner.test/eula"}}}},
+      false, "", 0, config);
+  offer->image = std::make_shared<Gdiplus::Bitmap>(624, 320, PixelFormat32bppARGB);
+  {
+    Gdiplus::Graphics graphics(offer->image.get());
+    Gdiplus::SolidBrush sky(Gdiplus::Color(255, 0x3A, 0x7B, 0xD5));
+    Gdiplus::SolidBrush sun(Gdiplus::Color(255, 0xF5, 0xC5, 0x18));
+    graphics.FillRectangle(&sky, 0, 0, 624, 320);
+    graphics.FillEllipse(&sun, 240, 80, 144, 144);
+  }
+  win32::ProductPage product(manager, offer);
+  win32::DownloadPageIsv downloadIsv(manager);
+  win32::FinishPageIsv finishIsv(manager);
+  win32::WarningPageOstrelClassic warning(manager);
+  win32::OptionsPageOstrelClassic options(manager);
+  win32::ConfigurationsPageOstrelClassic configurations(manager);
+  for (win32::IPage* page : std::initializer_list<win32::IPage*>{&product, &downloadIsv, &finishIsv, &warning,
+                                                                  &options, &configurations}) {
+    Place(*page);
+  }
+  ::SendDlgItemMessageW(downloadIsv.hwnd(), IDC_PROGRESS_BAR, PBM_SETPOS, 40, 0);
+  Save(product, L"product");
+  Save(downloadIsv, L"download-isv");
+  Save(finishIsv, L"finish-isv");
+  Save(warning, L"classic-warning");
+  Save(options, L"classic-options");
+  Save(configurations, L"classic-configurations");
+
+  Override<int> dlm(config->wizardType, kWizardDlm);
+  auto dlmManager = EnglishLanguageManager();
+  win32::DownloadPageDlm downloadDlm(dlmManager);
+  win32::FinishPageDlm finishDlm(dlmManager);
+  Place(downloadDlm);
+  Place(finishDlm);
+  ::SendDlgItemMessageW(downloadDlm.hwnd(), IDC_PROGRESS_BAR, PBM_SETPOS, 75, 0);
+  Save(downloadDlm, L"download-dlm");
+  Save(finishDlm, L"finish-dlm");
+  offer->image.reset();  // before GDI+ goes
 }
 
 }  // namespace
@@ -595,6 +651,9 @@ class LaterPagesTest : public PagesTest {
   std::shared_ptr<Package> MainProduct() {
     const std::wstring id = L"pages-main-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(counter_);
     auto package = std::make_shared<Package>(RequestBase(*config), true, id, L"feed", L"Zelvane Web", L"", 0, config);
+    // The main product's events name the product, as every test's do: this one is told apart by its own.
+    package->offerId = std::string(id.begin(), id.end());
+    package->eventRecord["5"] = package->offerId;
     made_.push_back(package);
     return package;
   }
@@ -629,7 +688,7 @@ std::wstring Disclaimer(const std::wstring& name, const std::wstring& privacy, c
 }
 
 TEST_F(LaterPagesTest, ProductPageFillsTheDisclaimerAndHidesSkipAllAtTheLastOffer) {
-  auto manager = NewLanguageManager();
+  auto manager = EnglishLanguageManager();
   struct Case {
     std::string name;
     int offerCount;
@@ -649,7 +708,7 @@ TEST_F(LaterPagesTest, ProductPageFillsTheDisclaimerAndHidesSkipAllAtTheLastOffe
   for (const Case& c : cases) {
     Override<int> count(config->offerCount, c.offerCount);
     json ps{{"cp", "https://partner.test/privacy"}, {"ctu", "https://partner.test/eula"}};
-    if (!c.mo.is_null()) ps["cfs"] = {{"mo", c.mo}};
+    if (!c.mo.is_null()) ps.update({{"pn", true}, {"cfs", {{"mo", c.mo}}}});  // limits come with partner mode
     win32::ProductPage page(manager, Offer(c.name, ps, c.position));
     Place(page);
     EXPECT_EQ(page.GetName(), L"ProductPage");
@@ -664,7 +723,7 @@ TEST_F(LaterPagesTest, ProductPageFillsTheDisclaimerAndHidesSkipAllAtTheLastOffe
 }
 
 TEST_F(LaterPagesTest, ProductPageRecordsTheChoiceAndSendsDeclines) {
-  auto manager = NewLanguageManager();
+  auto manager = EnglishLanguageManager();
   struct Case {
     int button;
     ButtonType reported;
@@ -698,7 +757,7 @@ TEST_F(LaterPagesTest, ProductPageRecordsTheChoiceAndSendsDeclines) {
 TEST_F(LaterPagesTest, PartnerOfferWritesTheMarkAndIsListedEachTimeItIsShown) {
   const std::string key = "SOFTWARE\\ZelvaneTests\\ProductPage" + std::to_string(::GetCurrentProcessId());
   const std::wstring wideKey(key.begin(), key.end());
-  auto manager = NewLanguageManager();
+  auto manager = EnglishLanguageManager();
   auto partner = Offer("partner", {{"pn", true}, {"pnr", key}});
   auto plain = Offer("plain", {{"pnr", key + "-plain"}});
   win32::ProductPage partnerPage(manager, partner);
@@ -759,7 +818,7 @@ TEST_F(DownloadPageRun, IsvDownloadsLaunchesAndGoesOn) {
   auto offer = Offer("download-offer", {{"u", "https://content.zelvane.test" + offerRoute}, {"p", "/offer-quiet"}});
   config->acceptedPackages = {offer};
 
-  auto manager = NewLanguageManager();
+  auto manager = EnglishLanguageManager();
   win32::DownloadPageIsv page(manager);
   std::vector<std::string> steps;
   page.onInstallStarted = [&] { steps.push_back("started"); };
@@ -795,7 +854,7 @@ TEST_F(DownloadPageRun, IsvMainProductThatIsNotThereEndsOnTheErrorPage) {
   config->primaryDownloadUrl = test::ContentUrl(mainRoute);
   config->primaryPackage = MainProduct();
 
-  auto manager = NewLanguageManager();
+  auto manager = EnglishLanguageManager();
   win32::DownloadPageIsv page(manager);
   std::vector<ButtonType> reported;
   std::optional<std::pair<std::wstring, std::wstring>> error;
@@ -833,7 +892,7 @@ TEST_F(LaterPagesTest, IsvFinishStartsTheProductWithItsMacrosExpandedOnlyWhenTic
   Override<std::wstring> launchPath(config->launchPath, L"{commonappdata}\\" + productFolder + L"\\zvweb.exe");
   ASSERT_EQ(config->launchArguments, L"/RUNONSTARTUP");
 
-  auto manager = NewLanguageManager();
+  auto manager = EnglishLanguageManager();
   for (bool ticked : {false, true}) {
     win32::FinishPageIsv page(manager);
     std::vector<ButtonType> reported;
@@ -862,7 +921,7 @@ TEST_F(LaterPagesTest, DlmFinishOpensTheDownloadedFile) {
   const std::wstring file = folder_ + L"\\Zelvane Web.exe";
   ASSERT_TRUE(::CopyFileW(FakeInstaller().c_str(), file.c_str(), FALSE));
   Override<std::wstring> downloaded(config->downloadedFilePath, file);
-  auto manager = NewLanguageManager();
+  auto manager = EnglishLanguageManager();
   win32::FinishPageDlm page(manager);
   std::vector<ButtonType> reported;
   page.SetButtonHandler([&](ButtonType button) { reported.push_back(button); });
@@ -886,7 +945,7 @@ TEST_F(LaterPagesTest, DlmFinishOpensTheDownloadedFile) {
 TEST_F(PagesTest, ClassicPagesStoreTheTickedBoxesAsTheOptionCode) {
   Override<std::array<bool, 8>> options(config->classicOptions, {});
   Override<bool> classic(config->classicFlow, true);
-  auto manager = NewLanguageManager();
+  auto manager = EnglishLanguageManager();
   win32::WarningPageOstrelClassic warning(manager);
   win32::OptionsPageOstrelClassic optionsPage(manager);
   win32::ConfigurationsPageOstrelClassic configurations(manager);
