@@ -870,11 +870,62 @@ TEST_F(DownloadPageRun, IsvMainProductThatIsNotThereEndsOnTheErrorPage) {
   EXPECT_TRUE(page.mainProductFailed());
   EXPECT_TRUE(InstallerStarts(installerLog_).empty());
 
+  // The bar as the progress messages leave it: a percent leaves marquee mode, more than 100 enters it.
+  HWND bar = ::GetDlgItem(page.hwnd(), IDC_PROGRESS_BAR);
+  EXPECT_TRUE(page.marqueeMode());
+  EXPECT_TRUE(::GetWindowLongW(bar, GWL_STYLE) & PBS_MARQUEE);
+  ::SendMessageW(page.hwnd(), kWmDownloadProgress, 40, 0);
+  EXPECT_FALSE(page.marqueeMode());
+  EXPECT_FALSE(::GetWindowLongW(bar, GWL_STYLE) & PBS_MARQUEE);
+  EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 40);
+  ::SendMessageW(page.hwnd(), kWmDownloadProgress, 101, 0);
+  EXPECT_TRUE(page.marqueeMode());
+  EXPECT_TRUE(::GetWindowLongW(bar, GWL_STYLE) & PBS_MARQUEE);
+
   const auto events = Events(config->primaryPackage);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].first, "3") << "the main product's failure is reported with 3";
   EXPECT_EQ(events[0].second.rfind("DOWNLOAD FAILED: [WINHTTP] ", 0), 0u) << events[0].second;
   EXPECT_NE(events[0].second.find("404"), std::string::npos) << events[0].second;
+}
+
+TEST_F(DownloadPageRun, DlmKeepsTheMainProductAndLaunchesTheOffers) {
+  Override<int> dlm(config->wizardType, kWizardDlm);
+  Override<std::wstring> fileName(config->primaryFileName, L"Zelvane Web.exe");
+  config->workFolder = folder_;
+  config->downloadFolder = folder_ + L"\\downloads";
+  ASSERT_TRUE(::CreateDirectoryW(config->downloadFolder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::string mainRoute = Route("track"), offerRoute = Route("offer.exe");
+  test::ContentService::AddRoutes(
+      {{mainRoute, {{"base64", Base64(installer_)}}}, {offerRoute, {{"base64", Base64(installer_)}}}});
+  config->primaryDownloadUrl = test::ContentUrl(mainRoute);
+  config->primaryPackage = MainProduct();
+  auto offer = Offer("dlm-offer", {{"u", "https://content.zelvane.test" + offerRoute}, {"p", "/offer-quiet"}});
+  config->acceptedPackages = {offer};
+
+  auto manager = EnglishLanguageManager();
+  win32::DownloadPageDlm page(manager);
+  std::vector<ButtonType> reported;
+  bool failed = false;
+  page.SetButtonHandler([&](ButtonType button) { reported.push_back(button); });
+  page.SetErrorHandler([&](const std::wstring&, const std::wstring&) { failed = true; });
+  Place(page);
+  EXPECT_EQ(page.GetName(), L"DPageDLM");
+  EXPECT_EQ(Text(page, IDC_PROGRESS_TITLE), L"Downloading");
+  page.OnNavigateToPage();
+  ASSERT_TRUE(PumpUntil([&] { return failed || !reported.empty(); }));
+  EXPECT_FALSE(failed);
+  EXPECT_EQ(reported, std::vector<ButtonType>{ButtonType::Next});
+  EXPECT_EQ(config->downloadedFilePath, config->downloadFolder + L"\\Zelvane Web.exe");
+
+  // Only the offer is started; the finish page opens the product.
+  ASSERT_TRUE(PumpUntil([&] { return !InstallerStarts(installerLog_).empty(); }));
+  const auto starts = InstallerStarts(installerLog_);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].value("name", ""), "offer.exe");
+  EXPECT_EQ(starts[0].value("arguments", ""), "/offer-quiet");
+  EXPECT_EQ(Events(config->primaryPackage), (std::vector<std::pair<std::string, std::string>>{{"3", ""}}));
+  EXPECT_EQ(Events(offer), (std::vector<std::pair<std::string, std::string>>{{"3", ""}}));
 }
 
 TEST_F(LaterPagesTest, IsvFinishStartsTheProductWithItsMacrosExpandedOnlyWhenTicked) {
