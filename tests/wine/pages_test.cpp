@@ -719,6 +719,11 @@ TEST_F(LaterPagesTest, ProductPageFillsTheDisclaimerAndHidesSkipAllAtTheLastOffe
               Disclaimer(c.disclaimerName, L"https://partner.test/privacy", L"https://partner.test/eula"))
         << c.name;
     EXPECT_EQ(::IsWindowVisible(::GetDlgItem(page.hwnd(), IDC_SKIP_ALL)) != FALSE, c.skipAllShown) << c.name;
+    // Another language selection fills the disclaimer again.
+    ASSERT_TRUE(manager->SelectLanguage(L"English"));
+    EXPECT_EQ(Text(page, IDC_PRODUCT_DISCLAIMER),
+              Disclaimer(c.disclaimerName, L"https://partner.test/privacy", L"https://partner.test/eula"))
+        << c.name;
   }
 }
 
@@ -849,8 +854,7 @@ TEST_F(DownloadPageRun, IsvDownloadsLaunchesAndGoesOn) {
 
 TEST_F(DownloadPageRun, IsvMainProductThatIsNotThereEndsOnTheErrorPage) {
   config->workFolder = config->downloadFolder = folder_;
-  const std::string mainRoute = Route("missing.exe");
-  test::ContentService::AddRoutes({{mainRoute, {{"status", 404}, {"body", "not here"}}}});
+  const std::string mainRoute = Route("missing.exe");  // no such route: the service answers 404
   config->primaryDownloadUrl = test::ContentUrl(mainRoute);
   config->primaryPackage = MainProduct();
 

@@ -50,9 +50,14 @@ BOOL ProductPage::OnInitDialog() {
   AddLocalizedControl(IDC_SKIP_ALL, "BUTTON_SKIP_ALL");
   AddLocalizedControl(IDC_PRODUCT_DISCLAIMER, "PRODUCT_DISCLAIMER");
   UpdateTexts();
-
-  m_link.SetText(FillOfferDisclaimer(WindowText(m_link.hwnd()), *m_package, config->GetPlatform().text));
   return TRUE;
+}
+
+void ProductPage::UpdateTexts() {
+  IPage::UpdateTexts();
+  if (m_link.hwnd() == nullptr) return;
+  const auto config = ConfigurationManager::Instance();
+  m_link.SetText(FillOfferDisclaimer(WindowText(m_link.hwnd()), *m_package, config->GetPlatform().text));
 }
 
 void ProductPage::OnNavigateToPage() {

@@ -21,6 +21,8 @@ class ProductPage : public IPage {
   void SetButtonHandler(ButtonHandler handler) override { m_buttonHandler = std::move(handler); }
   void SetErrorHandler(ErrorHandler handler) override { m_errorHandler = std::move(handler); }
   std::wstring GetName() const override { return L"ProductPage"; }
+  // The texts, then the disclaimer's placeholders filled with the offer's values again.
+  void UpdateTexts() override;
 
   const std::shared_ptr<Package>& package() const { return m_package; }
 
