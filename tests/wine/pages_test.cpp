@@ -852,6 +852,37 @@ TEST_F(DownloadPageRun, IsvDownloadsLaunchesAndGoesOn) {
   EXPECT_EQ(Events(offer), (std::vector<std::pair<std::string, std::string>>{{"3", ""}}));
 }
 
+TEST_F(DownloadPageRun, IsvMainInstallerThatFailsStillLaunchesTheOffersThenShowsTheError) {
+  config->workFolder = config->downloadFolder = folder_;
+  const std::string mainRoute = Route("setup_exit-1603.exe"), offerRoute = Route("offer.exe");
+  test::ContentService::AddRoutes(
+      {{mainRoute, {{"base64", Base64(installer_)}}}, {offerRoute, {{"base64", Base64(installer_)}}}});
+  config->primaryDownloadUrl = test::ContentUrl(mainRoute);
+  config->primaryPackage = MainProduct();
+  auto offer = Offer("exit-offer", {{"u", "https://content.zelvane.test" + offerRoute}});
+  config->acceptedPackages = {offer};
+
+  auto manager = EnglishLanguageManager();
+  win32::DownloadPageIsv page(manager);
+  std::vector<std::string> steps;
+  page.onInstallStarted = [&] { steps.push_back("started"); };
+  page.onInstallFinished = [&] { steps.push_back("finished"); };
+  page.SetButtonHandler([&](ButtonType) { steps.push_back("button"); });
+  page.SetErrorHandler([&](const std::wstring& title, const std::wstring&) {
+    steps.push_back(title == L"Error occurred while installing Zelvane Web." ? "error" : "other error");
+  });
+  Place(page);
+  page.OnNavigateToPage();
+  ASSERT_TRUE(PumpUntil([&] { return !steps.empty() && steps.back() != "started" && steps.back() != "finished"; }));
+  EXPECT_EQ(steps, (std::vector<std::string>{"started", "finished", "finished", "error"}));
+  EXPECT_TRUE(page.mainProductFailed());
+  ASSERT_TRUE(PumpUntil([&] { return InstallerStarts(installerLog_).size() == 2; }));
+  EXPECT_EQ(InstallerStarts(installerLog_)[1].value("name", ""), "offer.exe");
+  EXPECT_EQ(Events(config->primaryPackage),
+            (std::vector<std::pair<std::string, std::string>>{{"3", "EXEC FAILED: exit code = 1603"}}));
+  EXPECT_EQ(Events(offer), (std::vector<std::pair<std::string, std::string>>{{"3", ""}}));
+}
+
 TEST_F(DownloadPageRun, IsvMainProductThatIsNotThereEndsOnTheErrorPage) {
   config->workFolder = config->downloadFolder = folder_;
   const std::string mainRoute = Route("missing.exe");  // no such route: the service answers 404
