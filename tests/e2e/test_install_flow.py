@@ -13,7 +13,7 @@ LANGUAGE_NEXT = 1010
 LICENSE_AGREE = 1050
 ACCEPT = 1021
 DECLINE = 1022
-PRODUCT_TITLE = 1008
+PRODUCT_DISCLAIMER = 1042  # names the offer
 FINISH = 1028
 LAUNCH_CHECK = 1044
 
@@ -93,7 +93,7 @@ class InstallFlowTest(WizardTestCase):
         self.driver.wait_control(hwnd, LICENSE_AGREE, timeout_ms=PAGE_TIMEOUT_MS)
         self.driver.click(hwnd, LICENSE_AGREE)
         for index, (oid, name, _, _, button) in enumerate(OFFERS):
-            self.driver.wait_control(hwnd, PRODUCT_TITLE, text=name, timeout_ms=PAGE_TIMEOUT_MS)
+            self.driver.wait_control(hwnd, PRODUCT_DISCLAIMER, text=name, timeout_ms=PAGE_TIMEOUT_MS)
             screenshot("%s-offer-%d" % (label, index + 1))
             self.driver.click(hwnd, button)
 
