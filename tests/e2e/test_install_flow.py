@@ -14,6 +14,7 @@ LICENSE_AGREE = 1050
 ACCEPT = 1021
 DECLINE = 1022
 PRODUCT_DISCLAIMER = 1042  # names the offer
+SKIP_ALL = 1048
 FINISH = 1028
 LAUNCH_CHECK = 1044
 
@@ -31,11 +32,16 @@ OFFERS = [
 ]
 
 
-def configuration(offers):
-    return {"l": "US", "f": {"a": "e2e-pub", "m": 3},
-            "o": [{"ad": {"o": oid, "f": "feed-" + oid},
-                   "ps": {"dn": name, "i": oid + ".png", "u": "https://" + route, "p": args, "v": 1}}
-                  for oid, name, route, args, _ in offers]}
+def configuration(offers, cfs=None):
+    """`cfs`: offer id -> its "cfs" object."""
+    cfs = cfs or {}
+    answer = {"l": "US", "f": {"a": "e2e-pub", "m": 3}, "o": []}
+    for oid, name, route, args, _ in offers:
+        ps = {"dn": name, "i": oid + ".png", "u": "https://" + route, "p": args, "v": 1}
+        if oid in cfs:
+            ps["cfs"] = cfs[oid]
+        answer["o"].append({"ad": {"o": oid, "f": "feed-" + oid}, "ps": ps})
+    return answer
 
 
 def read_lines(path):
@@ -58,26 +64,60 @@ class InstallFlowTest(WizardTestCase):
         super().setUp()
         self.addCleanup(self.svc.load_scenario, os.path.normpath(DEFAULT_SCENARIO))
 
-    def load(self, offers):
+    def load(self, offers, cfs=None):
         installer = os.path.join(bin_dir(), "fake-installer.exe")
-        routes = {"/o": {"json": configuration(offers)}, "/zbd": {"status": 200, "json": {}},
+        routes = {"/o": {"json": configuration(offers, cfs)}, "/zbd": {"status": 200, "json": {}},
                   MAIN_URL: {"file": installer}}
         for oid, _, route, _, _ in offers:
             routes["/f/%s.png" % oid] = {"image": {"width": 300, "height": 140, "colour": "#2060c0"}}
             routes[route] = {"file": installer}
         self.svc.load_scenario({"name": "install flow", "routes": routes})
 
-    def test_isv_accept_decline_accept_then_finish(self):
+    def require_installer(self):
         self.require_pages(ISV_EXE)
         if not os.path.isfile(os.path.join(bin_dir(), "fake-installer.exe")):
             self.skipTest("no fake-installer.exe in this build")
+
+    def test_isv_accept_decline_accept_then_finish(self):
+        self.require_installer()
         for ticked in (True, False):
             with self.subTest(launch_ticked=ticked):
-                self.run_isv(ticked)
+                starts, events = self.run_isv(OFFERS, [button for *_, button in OFFERS], ticked,
+                                              "isv-install-%s" % ("ticked" if ticked else "cleared"))
+                # The main installer first, with "/S", then the accepted offers with their own arguments.
+                installers = [s for s in starts if s["name"] != "zvweb.exe"]
+                self.assertEqual([s["arguments"] for s in installers], ["/S", "/S /a", "/silent /c"], starts)
+                product = [s for s in starts if s["name"] == "zvweb.exe"]
+                self.assertEqual([s["arguments"] for s in product], ["/RUNONSTARTUP"] if ticked else [])
 
-    def run_isv(self, ticked):
-        self.load(OFFERS)
-        log = os.path.join(bin_dir(), "e2e-install-flow-%d.jsonl" % ticked)
+                # Events per package: the main product 1 on the first Next and 3 when installed, the
+                # accepted offers 3, the declined one 4; none gets 5, as each was closed by then.
+                offers = {oid: events.pop(oid, []) for oid, *_ in OFFERS}
+                self.assertEqual(offers, {oid: [("3", None)] if button == ACCEPT else [("4", None)]
+                                          for oid, *_, button in OFFERS})
+                self.assertEqual(sorted(e for package in events.values() for e, _ in package), ["1", "3"], events)
+
+    def test_offers_passed_over_report_their_reason(self):
+        self.require_installer()
+        ids = [oid for oid, *_ in OFFERS]
+        cases = [
+            # (label, cfs per offer, the button on the first offer, the reason of the offers passed over)
+            ("skip-all", {}, SKIP_ALL, "SAK"),
+            ("decline-saad", {ids[0]: {"saad": True}}, DECLINE, "DOD"),
+        ]
+        for label, cfs, button, reason in cases:
+            with self.subTest(label):
+                starts, events = self.run_isv(OFFERS, [button], False, "isv-" + label, cfs)
+                self.assertEqual([s["arguments"] for s in starts], ["/S"], "only the main installer ran")
+                self.assertEqual({oid: events.get(oid, []) for oid in ids},
+                                 {ids[0]: [("4", None)], ids[1]: [("2", reason)], ids[2]: [("2", reason)]})
+
+    def run_isv(self, offers, clicks, ticked, label, cfs=None):
+        """Runs the ISV wizard to its end: one click per offer page shown, Finish with the launch
+        box as `ticked` says. Returns the fake installer's starts and the events per package as
+        (event, reason)."""
+        self.load(offers, cfs)
+        log = os.path.join(bin_dir(), "e2e-%s.jsonl" % label)
         if os.path.exists(log):
             os.remove(log)
         mark = self.svc.mark()
@@ -87,42 +127,29 @@ class InstallFlowTest(WizardTestCase):
             "ZELVANE_FAKE_INSTALLER_PRODUCT": "{commonappdata}\\Zelvane Web\\zvweb.exe"})
         dialog = self.wait_main_dialog(ISV_EXE)
         hwnd = dialog["hwnd"]
-        label = "isv-install-%s" % ("ticked" if ticked else "cleared")
         self.driver.wait_control(hwnd, LANGUAGE_NEXT)
         self.driver.click(hwnd, LANGUAGE_NEXT)
         self.driver.wait_control(hwnd, LICENSE_AGREE, timeout_ms=PAGE_TIMEOUT_MS)
         self.driver.click(hwnd, LICENSE_AGREE)
-        for index, (oid, name, _, _, button) in enumerate(OFFERS):
-            self.driver.wait_control(hwnd, PRODUCT_DISCLAIMER, text=name, timeout_ms=PAGE_TIMEOUT_MS)
+        for index, button in enumerate(clicks):
+            self.driver.wait_control(hwnd, PRODUCT_DISCLAIMER, text=offers[index][1], timeout_ms=PAGE_TIMEOUT_MS)
             screenshot("%s-offer-%d" % (label, index + 1))
             self.driver.click(hwnd, button)
 
         self.driver.wait_control(hwnd, FINISH, timeout_ms=PAGE_TIMEOUT_MS)
         screenshot(label + "-finish")
         # Every package's outcome has reached the service: the close sends no event 5 after it.
-        self.svc.wait_for(lambda e: e["analytics"]["event"] in ("3", "4"), since=mark, path="/zbd", count=4,
-                          timeout=60)
+        self.svc.wait_for(lambda e: e["analytics"]["event"] in ("2", "3", "4"), since=mark, path="/zbd",
+                          count=len(offers) + 1, timeout=60)
         if not ticked:
             self.driver.click(hwnd, LAUNCH_CHECK)
         self.driver.click(hwnd, FINISH)
         self.assert_exits(wizard, "wizard ended by Finish")
         self.assertEqual(self.temp.work_entries(), before, "Finish removed the work folder")
 
-        # The main installer first, with "/S", then the accepted offers with their own arguments.
-        starts = read_lines(log)
-        names = [s["name"] for s in starts if s["name"] != "zvweb.exe"]
-        self.assertEqual(len(names), 3, starts)
-        self.assertEqual([s["arguments"] for s in starts[:3]], ["/S", "/S /a", "/silent /c"])
-        product = [s for s in starts if s["name"] == "zvweb.exe"]
-        self.assertEqual([s["arguments"] for s in product], ["/RUNONSTARTUP"] if ticked else [])
-
-        # Events per package: the main product 1 on the first Next and 3 when installed, the
-        # accepted offers 3, the declined one 4; none gets 5, as each was closed by then.
         events = {}
         for entry in self.svc.log(mark, path="/zbd"):
             a = entry["analytics"]
             self.assertTrue(a["signature_ok"], a)
-            events.setdefault(a["package"], []).append(a["event"])
-        offers = {oid: events.pop(oid, []) for oid, _, _, _, _ in OFFERS}
-        self.assertEqual(offers, {oid: ["3"] if button == ACCEPT else ["4"] for oid, _, _, _, button in OFFERS})
-        self.assertEqual(sorted(e for package in events.values() for e in package), ["1", "3"], events)
+            events.setdefault(a["package"], []).append((a["event"], a["reason"] if a["event"] == "2" else None))
+        return read_lines(log), events
