@@ -36,8 +36,9 @@ def configuration(offers, cfs=None):
     """`cfs`: offer id -> its "cfs" object."""
     cfs = cfs or {}
     answer = {"l": "US", "f": {"a": "e2e-pub", "m": 3}, "o": []}
-    for oid, name, route, args, _ in offers:
-        ps = {"dn": name, "i": oid + ".png", "u": "https://" + route, "p": args, "v": 1}
+    for group, (oid, name, route, args, _) in enumerate(offers, 1):
+        # One offer per group "v" is kept.
+        ps = {"dn": name, "i": oid + ".png", "u": "https://" + route, "p": args, "v": group}
         if oid in cfs:
             ps["cfs"] = cfs[oid]
         answer["o"].append({"ad": {"o": oid, "f": "feed-" + oid}, "ps": ps})
@@ -125,6 +126,8 @@ class InstallFlowTest(WizardTestCase):
         wizard = self.start(ISV_EXE, env={
             "ZELVANE_FAKE_INSTALLER_LOG": windows_path(log),
             "ZELVANE_FAKE_INSTALLER_PRODUCT": "{commonappdata}\\Zelvane Web\\zvweb.exe"})
+        # A run that fails half-way leaves no wizard behind for the next one.
+        self.addCleanup(wizard.kill)
         dialog = self.wait_main_dialog(ISV_EXE)
         hwnd = dialog["hwnd"]
         self.driver.wait_control(hwnd, LANGUAGE_NEXT)
