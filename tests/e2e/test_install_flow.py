@@ -126,8 +126,21 @@ class InstallFlowTest(WizardTestCase):
         wizard = self.start(ISV_EXE, env={
             "ZELVANE_FAKE_INSTALLER_LOG": windows_path(log),
             "ZELVANE_FAKE_INSTALLER_PRODUCT": "{commonappdata}\\Zelvane Web\\zvweb.exe"})
-        # A run that fails half-way leaves no wizard behind for the next one.
-        self.addCleanup(wizard.kill)
+        try:
+            self.drive(wizard, offers, clicks, ticked, label, mark)
+        finally:
+            # A run that fails half-way leaves no wizard behind for the next one.
+            wizard.kill()
+        self.assertEqual(self.temp.work_entries(), before, "Finish removed the work folder")
+
+        events = {}
+        for entry in self.svc.log(mark, path="/zbd"):
+            a = entry["analytics"]
+            self.assertTrue(a["signature_ok"], a)
+            events.setdefault(a["package"], []).append((a["event"], a["reason"] if a["event"] == "2" else None))
+        return read_lines(log), events
+
+    def drive(self, wizard, offers, clicks, ticked, label, mark):
         dialog = self.wait_main_dialog(ISV_EXE)
         hwnd = dialog["hwnd"]
         self.driver.wait_control(hwnd, LANGUAGE_NEXT)
@@ -148,11 +161,3 @@ class InstallFlowTest(WizardTestCase):
             self.driver.click(hwnd, LAUNCH_CHECK)
         self.driver.click(hwnd, FINISH)
         self.assert_exits(wizard, "wizard ended by Finish")
-        self.assertEqual(self.temp.work_entries(), before, "Finish removed the work folder")
-
-        events = {}
-        for entry in self.svc.log(mark, path="/zbd"):
-            a = entry["analytics"]
-            self.assertTrue(a["signature_ok"], a)
-            events.setdefault(a["package"], []).append((a["event"], a["reason"] if a["event"] == "2" else None))
-        return read_lines(log), events
