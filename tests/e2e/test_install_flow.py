@@ -17,6 +17,7 @@ PRODUCT_DISCLAIMER = 1042  # names the offer
 SKIP_ALL = 1048
 FINISH = 1028
 LAUNCH_CHECK = 1044
+ERROR_CLOSE = 1035
 
 PAGE_TIMEOUT_MS = 90000
 MAIN_URL = "download.zelvane.test/endpoint/zvweb/os/riserollout/track/beta"
@@ -65,10 +66,11 @@ class InstallFlowTest(WizardTestCase):
         super().setUp()
         self.addCleanup(self.svc.load_scenario, os.path.normpath(DEFAULT_SCENARIO))
 
-    def load(self, offers, cfs=None):
+    def load(self, offers, cfs=None, main=True):
         installer = os.path.join(bin_dir(), "fake-installer.exe")
-        routes = {"/o": {"json": configuration(offers, cfs)}, "/zbd": {"status": 200, "json": {}},
-                  MAIN_URL: {"file": installer}}
+        routes = {"/o": {"json": configuration(offers, cfs)}, "/zbd": {"status": 200, "json": {}}}
+        if main:
+            routes[MAIN_URL] = {"file": installer}
         for oid, _, route, _, _ in offers:
             routes["/f/%s.png" % oid] = {"image": {"width": 300, "height": 140, "colour": "#2060c0"}}
             routes[route] = {"file": installer}
@@ -113,21 +115,38 @@ class InstallFlowTest(WizardTestCase):
                 self.assertEqual({oid: events.get(oid, []) for oid in ids},
                                  {ids[0]: [("4", None)], ids[1]: [("2", reason)], ids[2]: [("2", reason)]})
 
-    def run_isv(self, offers, clicks, ticked, label, cfs=None):
+    def test_main_product_failure_still_installs_the_offers_then_shows_the_error_page(self):
+        self.require_installer()
+        cases = [
+            # (label, main installer served, fake installer exit code, start of the failure text)
+            ("main-404", False, "0", "DOWNLOAD FAILED: "),
+            ("main-1603", True, "1603", "EXEC FAILED: exit code = 1603"),
+        ]
+        offers = OFFERS[:1]
+        for label, served, code, failure in cases:
+            with self.subTest(label):
+                starts, events = self.run_isv(offers, [ACCEPT], False, "isv-" + label, main=served, error=True,
+                                              env={"ZELVANE_FAKE_INSTALLER_EXIT": code})
+                self.assertIn(offers[0][3], [s["arguments"] for s in starts], "the offer was still started")
+                self.assertEqual(events.pop(offers[0][0]), [("3", None)])
+                failures = [f for package in events.values() for _, f in package if f]
+                self.assertTrue(any(f.startswith(failure) for f in failures), events)
+
+    def run_isv(self, offers, clicks, ticked, label, cfs=None, main=True, error=False, env=None):
         """Runs the ISV wizard to its end: one click per offer page shown, Finish with the launch
         box as `ticked` says. Returns the fake installer's starts and the events per package as
         (event, reason)."""
-        self.load(offers, cfs)
+        self.load(offers, cfs, main)
         log = os.path.join(bin_dir(), "e2e-%s.jsonl" % label)
         if os.path.exists(log):
             os.remove(log)
         mark = self.svc.mark()
         before = self.temp.work_entries()
-        wizard = self.start(ISV_EXE, env={
+        wizard = self.start(ISV_EXE, env=dict(env or {}, **{
             "ZELVANE_FAKE_INSTALLER_LOG": windows_path(log),
-            "ZELVANE_FAKE_INSTALLER_PRODUCT": "{commonappdata}\\Zelvane Web\\zvweb.exe"})
+            "ZELVANE_FAKE_INSTALLER_PRODUCT": "{commonappdata}\\Zelvane Web\\zvweb.exe"}))
         try:
-            self.drive(wizard, offers, clicks, ticked, label, mark)
+            self.drive(wizard, offers, clicks, ticked, label, mark, error)
         finally:
             # A run that fails half-way leaves no wizard behind for the next one.
             wizard.kill()
@@ -137,10 +156,11 @@ class InstallFlowTest(WizardTestCase):
         for entry in self.svc.log(mark, path="/zbd"):
             a = entry["analytics"]
             self.assertTrue(a["signature_ok"], a)
-            events.setdefault(a["package"], []).append((a["event"], a["reason"] if a["event"] == "2" else None))
+            events.setdefault(a["package"], []).append(
+                (a["event"], a["reason"] if a["event"] == "2" else a["failure"] if a["failure"] else None))
         return read_lines(log), events
 
-    def drive(self, wizard, offers, clicks, ticked, label, mark):
+    def drive(self, wizard, offers, clicks, ticked, label, mark, error):
         dialog = self.wait_main_dialog(ISV_EXE)
         hwnd = dialog["hwnd"]
         self.driver.wait_control(hwnd, LANGUAGE_NEXT)
@@ -152,6 +172,14 @@ class InstallFlowTest(WizardTestCase):
             screenshot("%s-offer-%d" % (label, index + 1))
             self.driver.click(hwnd, button)
 
+        if error:
+            # The error page once the offers are installed; its Close asks nothing.
+            self.driver.wait_control(hwnd, ERROR_CLOSE, timeout_ms=PAGE_TIMEOUT_MS)
+            screenshot(label + "-error")
+            self.svc.wait_for(lambda e: e["analytics"]["failure"], since=mark, path="/zbd", timeout=60)
+            self.driver.click(hwnd, ERROR_CLOSE)
+            self.assert_exits(wizard, "wizard ended from the error page")
+            return
         self.driver.wait_control(hwnd, FINISH, timeout_ms=PAGE_TIMEOUT_MS)
         screenshot(label + "-finish")
         # Every package's outcome has reached the service: the close sends no event 5 after it.
