@@ -106,7 +106,6 @@ class InstallFlowTest(WizardTestCase):
         cases = [
             # (label, cfs per offer, the button on the first offer, the reason of the offers passed over)
             ("skip-all", {}, SKIP_ALL, "SAK"),
-            ("decline-saad", {ids[0]: {"saad": True}}, DECLINE, "DOD"),
         ]
         for label, cfs, button, reason in cases:
             with self.subTest(label):
