@@ -78,8 +78,11 @@ class WizardFlowTest(WizardTestCase):
         starts = [a for a in self.svc.analytics(since=mark) if a["event"] == "1"]
         self.assertEqual(len(starts), 1, "event 1 is sent once, on the first Next")
 
-        # The license page is the last page for now: closing there asks nothing.
+        # Pages follow the license page: closing there asks first.
         self.driver.close(dialog["hwnd"])
+        box = self.driver.wait_messagebox(pid=dialog["pid"])
+        self.assertEqual((box["caption"], box["text"]), ("", EXIT_QUESTION_TEXT))
+        self.driver.click(box["hwnd"], IDOK)
         self.assert_exits(wizard, "wizard closed on the license page")
         self.svc.wait_for(lambda e: e["analytics"]["event"] == "5", since=mark, path="/zbd")
         self.assertEqual(self.temp.work_entries(), before)

@@ -5,10 +5,14 @@
 #include "app/folder_tree.h"
 #include "app/system_resources.h"
 #include "download/download_manager.h"
+#include "pages/classic_pages.h"
+#include "pages/download_page.h"
 #include "pages/error_page.h"
+#include "pages/finish_page.h"
 #include "pages/language_page.h"
 #include "pages/license_page.h"
 #include "pages/loading_page.h"
+#include "pages/product_page.h"
 #include "pages/welcome_page.h"
 #include "resource.h"
 #include "telemetry/request_base.h"
@@ -180,6 +184,11 @@ void COrvaneDlg::ShowPage(std::size_t index) {
     if (menu != nullptr) ::RemoveMenu(menu, SC_CLOSE, MF_BYCOMMAND);
   } else if (name == L"FinishPageDLM" || name == L"FinishPageISV") {
     if (menu != nullptr) ::AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+    // Nothing is left to wait for: the window is not minimised any more.
+    const LONG_PTR style = ::GetWindowLongPtrW(hwnd(), GWL_STYLE);
+    ::SetWindowLongPtrW(hwnd(), GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_MINIMIZEBOX));
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   ::OutputDebugStringW((name + L"\n").c_str());
 }
@@ -224,6 +233,8 @@ void COrvaneDlg::Navigate(const WizardNavigator::Step& step) {
       ShowPage(step.page);
       break;
     case WizardNavigator::Step::Action::EndDialog:
+      // Finish removes the work folder before the wait for the event deliveries.
+      if (step.deleteWorkFolder) DeleteWorkFolder();
       // Every way out shuts down alike: no question, but the events, the wait and the work folder.
       ShutDown();
       break;
@@ -266,18 +277,45 @@ LRESULT COrvaneDlg::OnLoadCompleteMessage(WPARAM /*wParam*/, LPARAM /*lParam*/) 
   }
 
   std::vector<PageKind> kinds = m_navigator.pages();
+  std::size_t nextOffer = 0;
   for (PageKind kind : PagesAfterLoading(Flow(), offers.size())) {
     switch (kind) {
+      case PageKind::WarningClassic:
+        CreateAndAddPage(std::make_unique<WarningPageOstrelClassic>(m_languageManager), m_pageRect);
+        break;
       case PageKind::License:
         CreateAndAddPage(std::make_unique<LicensePageIsv>(m_languageManager), m_pageRect);
         break;
       case PageKind::Welcome:
         CreateAndAddPage(std::make_unique<WelcomePageIsv>(m_languageManager), m_pageRect);
         break;
+      case PageKind::Product:
+        CreateAndAddPage(std::make_unique<ProductPage>(m_languageManager, offers[nextOffer++]), m_pageRect);
+        break;
+      case PageKind::OptionsClassic:
+        CreateAndAddPage(std::make_unique<OptionsPageOstrelClassic>(m_languageManager), m_pageRect);
+        break;
+      case PageKind::ConfigurationsClassic:
+        CreateAndAddPage(std::make_unique<ConfigurationsPageOstrelClassic>(m_languageManager), m_pageRect);
+        break;
+      case PageKind::DownloadIsv: {
+        auto download = std::make_unique<DownloadPageIsv>(m_languageManager);
+        // The close question while the installers run depends on these.
+        download->onInstallStarted = [this] { m_installing = true; };
+        download->onInstallFinished = [this] { m_installing = false; };
+        CreateAndAddPage(std::move(download), m_pageRect);
+        break;
+      }
+      case PageKind::DownloadDlm:
+        CreateAndAddPage(std::make_unique<DownloadPageDlm>(m_languageManager), m_pageRect);
+        break;
+      case PageKind::FinishIsv:
+        CreateAndAddPage(std::make_unique<FinishPageIsv>(m_languageManager), m_pageRect);
+        break;
+      case PageKind::FinishDlm:
+        CreateAndAddPage(std::make_unique<FinishPageDlm>(m_languageManager), m_pageRect);
+        break;
       default:
-        // SEAM: the classic warning, offer (one per element of `offers`, given its package), classic
-        // option, download and finish pages are created here once their classes exist. Until then
-        // the run ends after the license or welcome page.
         continue;
     }
     kinds.push_back(kind);
