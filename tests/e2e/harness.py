@@ -385,8 +385,9 @@ class WizardTestCase(unittest.TestCase):
         return code
 
     def _exists(self, hwnd):
+        # The wineserver destroys a dead process's windows a moment after the process is reaped.
         try:
-            self.driver.wait_gone(hwnd, timeout_ms=0)
+            self.driver.wait_gone(hwnd, timeout_ms=5000)
             return False
         except DriverError:
             return True

@@ -129,7 +129,10 @@ class WizardFlowTest(WizardTestCase):
         self.assertEqual((title["text"], title["visible"]), ("Zelvane Web", True))
         self.assertTrue(self.driver.text(dialog["hwnd"], MAIN_LOGO)["visible"])
         self.assertEqual(len(self.svc.log(mark, path=logo)), 1, "the logo is fetched once")
+        # Pages follow the license page: closing there asks first.
         self.driver.close(dialog["hwnd"])
+        box = self.driver.wait_messagebox(pid=dialog["pid"])
+        self.driver.click(box["hwnd"], IDOK)
         self.assert_exits(wizard, "DLM wizard closed on the license page")
 
     def test_closing_while_loading_asks_first(self):
