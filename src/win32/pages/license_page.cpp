@@ -94,11 +94,7 @@ bool LicensePageIsv::OnCommand(WORD id, WORD code, HWND /*control*/) {
 }
 
 bool LicensePageIsv::OnNotify(NMHDR* header, LRESULT* result) {
-  if (header->idFrom != IDC_LICENSE_LINKS || header->code != NM_CLICK) return false;
-  const auto* link = reinterpret_cast<const NMLINK*>(header);
-  if (link->item.szUrl[0] != L'\0') (void)OpenWebLink(link->item.szUrl);
-  *result = 0;
-  return true;
+  return OpenClickedLink(header, IDC_LICENSE_LINKS, result);
 }
 
 HBRUSH LicensePageIsv::OnCtlColor(HDC dc, HWND control, UINT message) {

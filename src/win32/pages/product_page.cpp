@@ -89,11 +89,7 @@ bool ProductPage::OnCommand(WORD id, WORD code, HWND /*control*/) {
 }
 
 bool ProductPage::OnNotify(NMHDR* header, LRESULT* result) {
-  if (header->idFrom != IDC_PRODUCT_DISCLAIMER || header->code != NM_CLICK) return false;
-  const auto* link = reinterpret_cast<const NMLINK*>(header);
-  if (link->item.szUrl[0] != L'\0') (void)OpenWebLink(link->item.szUrl);
-  *result = 0;
-  return true;
+  return OpenClickedLink(header, IDC_PRODUCT_DISCLAIMER, result);
 }
 
 HBRUSH ProductPage::OnCtlColor(HDC dc, HWND control, UINT message) {

@@ -1,5 +1,7 @@
 #include "wizard/page.h"
 
+#include <commctrl.h>
+
 #include "app/configuration_manager.h"
 #include "resource.h"
 #include "ui/controls.h"
@@ -42,6 +44,14 @@ HBRUSH IPage::OnCtlColor(HDC dc, HWND control, UINT message) {
     return m_stripBrush.get();
   }
   return Dialog::OnCtlColor(dc, control, message);
+}
+
+bool IPage::OpenClickedLink(const NMHDR* header, int linkId, LRESULT* result) {
+  if (static_cast<int>(header->idFrom) != linkId || header->code != NM_CLICK) return false;
+  const auto* link = reinterpret_cast<const NMLINK*>(header);
+  if (link->item.szUrl[0] != L'\0') (void)OpenWebLink(link->item.szUrl);
+  *result = 0;
+  return true;
 }
 
 }  // namespace zelvane::win32

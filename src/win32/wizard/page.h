@@ -39,6 +39,9 @@ class IPage : public Dialog, public LocalizedPage {
   BOOL OnInitDialog() override;
   // The bottom strip in the accent colour; everything else as the dialog layer paints it.
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
+  // A click on the link control `linkId` opens its URL (web links only). False for any other
+  // notification, which the page handles itself.
+  static bool OpenClickedLink(const NMHDR* header, int linkId, LRESULT* result);
 
   struct LocalizedControl {
     HWND control;
