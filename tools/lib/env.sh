@@ -81,7 +81,7 @@ wine_id() {
 # win7), creating it first if needed. A 64-bit prefix, so 32-bit programs run under WOW64.
 # Functions here check each step themselves: `set -e` does not reach into `f || ...` calls.
 # Raise template_revision when make_wine_template changes, so cached templates are made anew.
-template_revision=4
+template_revision=5
 template_dir=
 wine_template() {
   local winver=$1 rc=0
@@ -115,6 +115,11 @@ make_wine_template() {
   for link in "$tmp"/drive_c/users/*/*; do
     [ -L "$link" ] && rm "$link" && mkdir "$link"
   done
+  # This Wine does not find its own fonts (Tahoma, MS Sans Serif, Marlett, ...) where Debian
+  # installs them (/usr/share/wine/fonts), so every face falls back to Liberation Sans,
+  # whose break character is "!": SysLink controls then show their <a> markup as text and caption
+  # buttons show letters. Fonts in the prefix's own Fonts folder are always loaded.
+  cp -n /usr/share/wine/fonts/* "$tmp/drive_c/windows/Fonts/" 2>/dev/null || true
   if ! wine_prefix_valid "$tmp" "$winver"; then
     cat "$log" >&2
     rm -rf "$tmp"
