@@ -1,5 +1,9 @@
-// Starts a program and reports how long it takes until its first dialog is visible, then closes it.
-// Usage: startup-probe.exe PROGRAM [RUNS]   Prints one line per run and the median, in milliseconds.
+// Starts a program and times its first dialog, then ends it.
+//   startup-probe.exe PROGRAM [RUNS] [--page ID] [--click ID --until ID]
+// Without options: the time from process start until a dialog of the program is visible.
+// --page ID: until that dialog also shows a visible control ID (the page the program starts on).
+// --click ID --until ID: then clicks button ID and times from the click until control --until is
+// visible (the next page). Prints one line per run and the median, in milliseconds.
 
 #include <windows.h>
 
@@ -9,6 +13,14 @@
 #include <vector>
 
 namespace {
+
+struct Options {
+  std::wstring program;
+  int runs = 7;
+  int page = 0;   // control that tells the first page is shown; 0: any visible dialog
+  int click = 0;  // button clicked once the first page shows; 0: none
+  int until = 0;  // control that tells the page after the click is shown
+};
 
 struct Search {
   DWORD pid;
@@ -28,37 +40,72 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
   return TRUE;
 }
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
+double Now() {
+  LARGE_INTEGER counter, frequency;
+  ::QueryPerformanceCounter(&counter);
   ::QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// -1 when no dialog showed within ten seconds.
-double RunOnce(const std::wstring& program) {
-  std::wstring commandLine = L"\"" + program + L"\"";
+struct ControlSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK FindControl(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<ControlSearch*>(lParam);
+  if (::GetDlgCtrlID(window) != search->id || !::IsWindowVisible(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// The visible control `id` anywhere below `dialog` (pages are child dialogs of the main one).
+HWND VisibleControl(HWND dialog, int id) {
+  ControlSearch search{id, nullptr};
+  ::EnumChildWindows(dialog, &FindControl, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Polls every millisecond until `ready` holds; false after `limitMs` or when the process ended.
+template <typename Ready>
+bool PollUntil(HANDLE process, double limitMs, Ready ready) {
+  const double start = Now();
+  for (;;) {
+    if (ready()) return true;
+    if (Now() - start > limitMs || ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return false;
+    ::Sleep(1);
+  }
+}
+
+// The time of one run, -1 when a page did not show in time.
+double RunOnce(const Options& options) {
+  std::wstring commandLine = L"\"" + options.program + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  LARGE_INTEGER start, shown;
-  ::QueryPerformanceCounter(&start);
-  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+  const double start = Now();
+  if (!::CreateProcessW(options.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
     return -1;
   }
   Search search{process.dwProcessId, nullptr};
   double elapsed = -1;
-  for (;;) {
-    ::EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
-    ::QueryPerformanceCounter(&shown);
-    if (search.found != nullptr) {
-      elapsed = Milliseconds(start, shown);
-      break;
-    }
-    if (Milliseconds(start, shown) > 10000 || ::WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) break;
-    ::Sleep(1);
+  const bool firstPage = PollUntil(process.hProcess, 10000, [&] {
+    if (search.found == nullptr) ::EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr && (options.page == 0 || VisibleControl(search.found, options.page) != nullptr);
+  });
+  if (firstPage) elapsed = Now() - start;
+  if (firstPage && options.click != 0) {
+    const double clicked = Now();
+    ::PostMessageW(VisibleControl(search.found, options.click), BM_CLICK, 0, 0);
+    const bool next =
+        PollUntil(process.hProcess, 60000, [&] { return VisibleControl(search.found, options.until) != nullptr; });
+    elapsed = next ? Now() - clicked : -1;
+    // Closing past the first page asks a question: end the process instead.
+    ::TerminateProcess(process.hProcess, 1);
+  } else if (search.found != nullptr) {
+    ::PostMessageW(search.found, WM_CLOSE, 0, 0);
   }
-  if (search.found != nullptr) ::PostMessageW(search.found, WM_CLOSE, 0, 0);
   if (::WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 1);
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
@@ -68,16 +115,34 @@ double RunOnce(const std::wstring& program) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: startup-probe PROGRAM [RUNS]\n");
+  Options options;
+  int positional = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == L"--page" && hasValue) {
+      options.page = _wtoi(argv[++i]);
+    } else if (arg == L"--click" && hasValue) {
+      options.click = _wtoi(argv[++i]);
+    } else if (arg == L"--until" && hasValue) {
+      options.until = _wtoi(argv[++i]);
+    } else if (positional == 0) {
+      options.program = arg;
+      ++positional;
+    } else {
+      options.runs = std::max(1, _wtoi(argv[i]));
+      ++positional;
+    }
+  }
+  if (options.program.empty() || (options.click != 0) != (options.until != 0)) {
+    std::fprintf(stderr, "usage: startup-probe PROGRAM [RUNS] [--page ID] [--click ID --until ID]\n");
     return 2;
   }
-  const int runs = argc > 2 ? std::max(1, _wtoi(argv[2])) : 7;
   std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const double ms = RunOnce(argv[1]);
+  for (int i = 0; i < options.runs; ++i) {
+    const double ms = RunOnce(options);
     if (ms < 0) {
-      std::fprintf(stderr, "run %d: no dialog\n", i + 1);
+      std::fprintf(stderr, "run %d: the page did not show\n", i + 1);
       return 1;
     }
     std::printf("run %d: %.1f ms\n", i + 1, ms);
