@@ -155,6 +155,10 @@ class Driver:
             args.append("--" + method)
         return self.call(*args)
 
+    def select(self, hwnd, control_id, text):
+        """Picks the combo box item `text` as a user does (the parent hears CBN_SELCHANGE)."""
+        return self.call("select", "--hwnd", hwnd, "--id", control_id, "--text", text)
+
     def close(self, hwnd):
         return self.call("close", "--hwnd", hwnd)
 
@@ -176,6 +180,9 @@ class Driver:
 
     def temp_path(self):
         return self.call("temp-path")
+
+    def downloads_path(self):
+        return self.call("downloads-path")
 
     def resources(self, host_path, resource_type=5):
         """Ids of the resources of one type (default: dialog templates) in an exe."""
@@ -306,6 +313,54 @@ class TempFolder:
         except FileNotFoundError:
             return set()
         return {n for n in names if n.lower().startswith(WORK_FOLDER_PREFIX)}
+
+
+def read_jsonl(path):
+    """The JSON lines of a file; none when it does not exist (yet)."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            return [json.loads(line) for line in f if line.strip()]
+    except FileNotFoundError:
+        return []
+
+
+class InstallerLog:
+    """Where the fake installer (tools/fake-installer) records its starts for one run: a fresh
+    JSON-lines file in the bin folder. Every copy a wizard starts appends to it, since the wizard
+    passes its environment (`env()`) on."""
+
+    def __init__(self, label):
+        self.path = os.path.join(bin_dir(), "e2e-%s.jsonl" % label)
+        if os.path.exists(self.path):
+            os.remove(self.path)
+
+    def env(self, extra=None):
+        return dict(extra or {}, ZELVANE_FAKE_INSTALLER_LOG=windows_path(self.path))
+
+    def starts(self):
+        return read_jsonl(self.path)
+
+    def wait_for(self, predicate, count=1, timeout_s=EXIT_TIMEOUT_S):
+        """The starts once `count` of them satisfy `predicate`; fails after timeout_s."""
+        deadline = time.monotonic() + timeout_s
+        while True:
+            starts = self.starts()
+            if len([s for s in starts if predicate(s)]) >= count:
+                return starts
+            if time.monotonic() > deadline:
+                raise AssertionError("fake installer: %d expected starts did not come within %ss; recorded: %s"
+                                     % (count, timeout_s, starts))
+            time.sleep(0.1)
+
+
+def wine_reg(*args):
+    """`wine reg ARGS...` in the test prefix; returns (exit code, output). Run from the temporary
+    folder of the host: a reg.exe in the current folder would be taken instead of Wine's own."""
+    with tempfile.TemporaryFile() as out_file:
+        proc = subprocess.run(["wine", "reg"] + list(args), stdin=subprocess.DEVNULL, stdout=out_file,
+                              stderr=subprocess.STDOUT, env=wine_env(), cwd=tempfile.gettempdir(), timeout=60)
+        out_file.seek(0)
+        return proc.returncode, out_file.read().decode("utf-8", "replace")
 
 
 class WizardTestCase(unittest.TestCase):

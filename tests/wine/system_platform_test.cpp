@@ -28,6 +28,7 @@ TEST(SystemMachine, AnswersFromTheRunningSystem) {
   EXPECT_FALSE(machine.Environment(L"ZELVANE_SURELY_UNSET").has_value());
   EXPECT_EQ(machine.KnownFolderPath(KnownFolder::ProgramFilesX86), L"C:\\Program Files (x86)");
   EXPECT_EQ(machine.KnownFolderPath(KnownFolder::ProgramData), L"C:\\ProgramData");
+  EXPECT_EQ(machine.KnownFolderPath(KnownFolder::Windows), L"C:\\windows");
   for (const auto folder : {KnownFolder::Downloads, KnownFolder::LocalAppData, KnownFolder::RoamingAppData}) {
     EXPECT_TRUE(StartsWith(machine.KnownFolderPath(folder), L"C:\\users\\")) << static_cast<int>(folder);
   }

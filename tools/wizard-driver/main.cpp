@@ -5,6 +5,8 @@
 // See tools/wizard-driver/README.md for the command reference.
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -253,6 +255,42 @@ std::string CheckState(HWND hwnd) {
     return state == BST_CHECKED ? "true" : state == BST_UNCHECKED ? "false" : "\"indeterminate\"";
 }
 
+bool IsComboBox(HWND hwnd) { return _wcsicmp(ClassOf(hwnd).c_str(), L"ComboBox") == 0; }
+
+// The item texts of a combo box (CB_GETLBTEXT is marshalled across processes for combo boxes
+// that keep strings); stops at the first item that cannot be read.
+std::vector<std::wstring> ComboItems(HWND combo) {
+    std::vector<std::wstring> items;
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kMessageTimeoutMs, &count) ||
+        static_cast<LRESULT>(count) == CB_ERR)
+        return items;
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        if (!SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kMessageTimeoutMs,
+                                 &length) ||
+            static_cast<LRESULT>(length) == CB_ERR)
+            break;
+        std::vector<wchar_t> buf(length + 1, L'\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf.data()),
+                                 SMTO_ABORTIFHUNG | SMTO_BLOCK, kMessageTimeoutMs, &copied) ||
+            static_cast<LRESULT>(copied) == CB_ERR)
+            break;
+        items.emplace_back(buf.data(), copied > length ? length : copied);
+    }
+    return items;
+}
+
+// The selected item's index, or -1.
+long ComboSelection(HWND combo) {
+    DWORD_PTR selection = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kMessageTimeoutMs,
+                             &selection))
+        return -1;
+    return static_cast<LRESULT>(selection) == CB_ERR ? -1 : static_cast<long>(selection);
+}
+
 // ---------------------------------------------------------------- arguments
 
 struct Args {
@@ -416,6 +454,32 @@ int CmdClick(const Args& a, HWND hwnd, DWORD sendTimeoutMs) {
     return Emit(o.Raw("method", std::string("\"") + how + "\"").Json(), kOk);
 }
 
+// Picks the combo box item whose text is --text, as a user's choice does: the selection moves and
+// the parent hears CBN_SELCHANGE (sent, so its handler has run when this returns).
+int CmdSelect(const Args& a, HWND hwnd) {
+    HWND combo = hwnd;
+    if (int error = ResolveId(a, hwnd, &combo)) return error;
+    if (!IsComboBox(combo)) return Fail(kUsage, "usage", L"not a combo box");
+    if (!a.Has(L"--text")) return Fail(kUsage, "usage", L"missing --text");
+    if (!IsWindowEnabled(combo)) return Fail(kNotFound, "disabled", L"combo box is disabled");
+    const std::vector<std::wstring> items = ComboItems(combo);
+    size_t index = 0;
+    while (index < items.size() && items[index] != a.Get(L"--text")) ++index;
+    if (index == items.size()) return Fail(kNotFound, "not-found", L"no item " + a.Get(L"--text"));
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(combo, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kMessageTimeoutMs,
+                             &result) ||
+        static_cast<LRESULT>(result) == CB_ERR)
+        return Fail(kFailure, "failed", L"CB_SETCURSEL");
+    const int id = GetDlgCtrlID(combo);
+    if (!SendMessageTimeoutW(GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                             reinterpret_cast<LPARAM>(combo), SMTO_ABORTIFHUNG, kClickSendTimeoutMs, &result))
+        return Fail(kNotFound, "timeout", L"CBN_SELCHANGE was not handled in time");
+    Object o;
+    o.Num("hwnd", HandleValue(combo)).Num("id", static_cast<unsigned>(id) & 0xFFFF).Num("selection", index);
+    return Emit(o.Str("text", items[index]).Json(), kOk);
+}
+
 int CmdText(const Args& a, HWND hwnd) {
     HWND target = hwnd;
     if (int error = ResolveId(a, hwnd, &target)) return error;
@@ -433,6 +497,11 @@ std::string DescribeChild(HWND child) {
     o.Flag("visible", IsWindowVisible(child) != FALSE).Flag("enabled", IsWindowEnabled(child) != FALSE);
     std::string checked = CheckState(child);
     if (!checked.empty()) o.Raw("checked", checked);
+    if (IsComboBox(child)) {
+        std::vector<std::string> items;
+        for (const auto& item : ComboItems(child)) items.push_back(Quote(item));
+        o.Raw("items", Array(items)).Raw("selection", std::to_string(ComboSelection(child)));
+    }
     return o.Json();
 }
 
@@ -488,20 +557,17 @@ int CmdWaitGone(HWND hwnd, DWORD timeout) {
     return Emit(o.Num("hwnd", HandleValue(hwnd)).Flag("gone", true).Json(), kOk);
 }
 
-int CmdTempPath() {
-    wchar_t buf[MAX_PATH + 1] = {};
-    DWORD n = GetTempPathW(MAX_PATH + 1, buf);
-    if (n == 0 || n > MAX_PATH) return Fail(kFailure, "failed", L"GetTempPathW");
+// {"path"[, "unix"]}: a folder, and under Wine also its host path.
+int EmitFolder(const std::wstring& path) {
     Object o;
-    o.Str("path", buf);
-    // Under Wine, also give the host path of the folder.
+    o.Str("path", path);
     using ToUnix = char*(CDECL*)(LPCWSTR);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     auto toUnix = kernel ? reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
                                GetProcAddress(kernel, "wine_get_unix_file_name")))
                          : nullptr;
     if (toUnix) {
-        if (char* unix = toUnix(buf)) {
+        if (char* unix = toUnix(path.c_str())) {
             int wide = MultiByteToWideChar(CP_UTF8, 0, unix, -1, nullptr, 0);
             std::wstring text(wide > 0 ? wide - 1 : 0, L'\0');
             if (wide > 1) MultiByteToWideChar(CP_UTF8, 0, unix, -1, &text[0], wide);
@@ -510,6 +576,23 @@ int CmdTempPath() {
         }
     }
     return Emit(o.Json(), kOk);
+}
+
+int CmdTempPath() {
+    wchar_t buf[MAX_PATH + 1] = {};
+    DWORD n = GetTempPathW(MAX_PATH + 1, buf);
+    if (n == 0 || n > MAX_PATH) return Fail(kFailure, "failed", L"GetTempPathW");
+    return EmitFolder(buf);
+}
+
+// The current user's Downloads folder, as SHGetKnownFolderPath gives it to a program.
+int CmdDownloadsPath() {
+    wchar_t* path = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(FOLDERID_Downloads, 0, nullptr, &path);
+    const std::wstring folder = SUCCEEDED(result) && path ? path : L"";
+    CoTaskMemFree(path);
+    if (folder.empty()) return Fail(kFailure, "failed", L"SHGetKnownFolderPath(FOLDERID_Downloads)");
+    return EmitFolder(folder);
 }
 
 struct ResourceNames {
@@ -554,15 +637,16 @@ const wchar_t kUsageText[] =
     L"wait-window --caption TEXT [--exact] [--pid PID] [--kind dialog|messagebox|any] --timeout MS | "
     L"wait-messagebox [--caption TEXT] [--exact] [--pid PID] --timeout MS | "
     L"click --hwnd H [--id ID] [--send [--timeout MS]|--command] [--force] | close --hwnd H | "
-    L"text --hwnd H [--id ID] | children --hwnd H | "
+    L"select --hwnd H --id ID --text TEXT | text --hwnd H [--id ID] | children --hwnd H | "
     L"wait-control --hwnd H --id ID [--text TEXT] [--exact] --timeout MS | "
-    L"windows [--pid PID] | wait-gone --hwnd H --timeout MS | temp-path | resources --file PATH [--type N]";
+    L"windows [--pid PID] | wait-gone --hwnd H --timeout MS | temp-path | downloads-path | "
+    L"resources --file PATH [--type N]";
 
 int Run(const Args& a) {
     if (!a.bad.empty()) return Fail(kUsage, "usage", a.bad + L". " + kUsageText);
     const std::wstring& cmd = a.command;
-    bool needsWindow = cmd == L"click" || cmd == L"close" || cmd == L"text" || cmd == L"children" ||
-                       cmd == L"wait-control" || cmd == L"wait-gone";
+    bool needsWindow = cmd == L"click" || cmd == L"close" || cmd == L"select" || cmd == L"text" ||
+                       cmd == L"children" || cmd == L"wait-control" || cmd == L"wait-gone";
     bool needsTimeout = cmd == L"wait-window" || cmd == L"wait-messagebox" || cmd == L"wait-control" ||
                         cmd == L"wait-gone";
 
@@ -589,12 +673,14 @@ int Run(const Args& a) {
         Object o;
         return Emit(o.Num("hwnd", HandleValue(hwnd)).Flag("posted", true).Json(), kOk);
     }
+    if (cmd == L"select") return CmdSelect(a, hwnd);
     if (cmd == L"text") return CmdText(a, hwnd);
     if (cmd == L"children") return CmdChildren(hwnd);
     if (cmd == L"wait-control") return CmdWaitControl(a, hwnd, ms);
     if (cmd == L"windows") return CmdWindows(forPid);
     if (cmd == L"wait-gone") return CmdWaitGone(hwnd, ms);
     if (cmd == L"temp-path") return CmdTempPath();
+    if (cmd == L"downloads-path") return CmdDownloadsPath();
     if (cmd == L"resources") return CmdResources(a);
     return Fail(kUsage, "usage", L"unknown command " + cmd + L". " + kUsageText);
 }

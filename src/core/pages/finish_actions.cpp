@@ -13,11 +13,14 @@ std::optional<ShellOpen> FinishIsvLaunch(ConfigurationManager& config, bool laun
   return ShellOpen{file, config.launchArguments};
 }
 
-std::optional<ShellOpen> FinishDlmOpen(const std::wstring& downloadedFilePath, bool launchChecked,
-                                       bool openFolderChecked) {
-  if (launchChecked) return ShellOpen{downloadedFilePath, L""};
-  if (openFolderChecked) return ShellOpen{L"explorer.exe", L"/select,\"" + downloadedFilePath + L"\""};
-  return std::nullopt;
+std::optional<ShellOpen> FinishDlmOpen(ConfigurationManager& config, bool launchChecked, bool openFolderChecked) {
+  const std::wstring& path = config.downloadedFilePath;
+  if (launchChecked) return ShellOpen{path, L""};
+  if (!openFolderChecked) return std::nullopt;
+  std::wstring windows = config.GetPlatform().machine.KnownFolderPath(KnownFolder::Windows);
+  if (windows.empty()) return std::nullopt;
+  if (windows.back() != L'\\') windows += L'\\';
+  return ShellOpen{windows + L"explorer.exe", L"/select,\"" + path + L"\""};
 }
 
 }  // namespace zelvane

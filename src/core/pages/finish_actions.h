@@ -18,9 +18,11 @@ struct ShellOpen {
 // (the table is built first when it is not yet), started with the record's launch arguments.
 std::optional<ShellOpen> FinishIsvLaunch(ConfigurationManager& config, bool launchChecked);
 
-// FinishPageDLM: the downloaded file itself with "Launch" chosen, or Explorer showing it selected with
-// "Open Folder"; nothing when neither radio button is checked.
-std::optional<ShellOpen> FinishDlmOpen(const std::wstring& downloadedFilePath, bool launchChecked,
-                                       bool openFolderChecked);
+// FinishPageDLM: the record's downloaded file itself with "Launch" chosen, or Explorer showing it
+// selected with "Open Folder"; nothing when neither radio button is checked. Explorer is named by its
+// full path in the Windows folder: a bare "explorer.exe" is looked up along a search path that may
+// begin with the program's own or current folder (the Downloads folder, as a rule), where a file of
+// that name would be started by this elevated process. Without the Windows folder nothing is opened.
+std::optional<ShellOpen> FinishDlmOpen(ConfigurationManager& config, bool launchChecked, bool openFolderChecked);
 
 }  // namespace zelvane

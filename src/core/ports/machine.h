@@ -16,6 +16,7 @@ enum class KnownFolder {
   RoamingAppData,
   ProgramData,
   ProgramFilesX86,
+  Windows,
 };
 
 // The running Windows version as the kernel reports it (not subject to compatibility shims).

@@ -76,6 +76,7 @@ std::wstring SystemMachine::KnownFolderPath(KnownFolder folder) {
     case KnownFolder::RoamingAppData: return GetKnownFolder(FOLDERID_RoamingAppData);
     case KnownFolder::ProgramData: return GetKnownFolder(FOLDERID_ProgramData);
     case KnownFolder::ProgramFilesX86: return GetKnownFolder(FOLDERID_ProgramFilesX86);
+    case KnownFolder::Windows: return GetKnownFolder(FOLDERID_Windows);
   }
   return L"";
 }

@@ -66,8 +66,7 @@ BOOL FinishPageDlm::OnInitDialog() {
 
 bool FinishPageDlm::OnCommand(WORD id, WORD code, HWND /*control*/) {
   if (id != IDC_FINISH || code != BN_CLICKED) return false;
-  Open(FinishDlmOpen(ConfigurationManager::Instance()->downloadedFilePath, IsChecked(m_launchRadio),
-                     IsChecked(m_openFolderRadio)));
+  Open(FinishDlmOpen(*ConfigurationManager::Instance(), IsChecked(m_launchRadio), IsChecked(m_openFolderRadio)));
   if (m_buttonHandler) m_buttonHandler(ButtonType::Finish);
   return true;
 }

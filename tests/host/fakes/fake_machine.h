@@ -20,6 +20,7 @@ class FakeMachine : public Machine {
       {KnownFolder::RoamingAppData, L"C:\\Users\\a\\AppData\\Roaming"},
       {KnownFolder::ProgramData, L"C:\\ProgramData"},
       {KnownFolder::ProgramFilesX86, L"C:\\Program Files (x86)"},
+      {KnownFolder::Windows, L"C:\\Windows"},
   };
   std::wstring documents = L"C:\\Users\\a\\Documents";
   std::wstring tempPath = L"C:\\Users\\a\\AppData\\Local\\Temp\\";

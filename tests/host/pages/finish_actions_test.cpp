@@ -39,14 +39,34 @@ TEST(FinishIsvLaunch, StartsTheProductAtItsExpandedLaunchPath) {
   }
 }
 
-TEST(FinishDlmOpen, OpensTheFileOrShowsItSelectedInExplorer) {
+TEST(FinishDlmOpen, OpensTheFileOrShowsItSelectedInTheSystemsExplorer) {
   const std::wstring path = L"C:\\Users\\a\\Downloads\\Zelvane Web.exe";
-  EXPECT_EQ(FinishDlmOpen(path, true, false)->file, path);
-  EXPECT_EQ(FinishDlmOpen(path, true, false)->parameters, L"");
-  const std::optional<ShellOpen> folder = FinishDlmOpen(path, false, true);
-  EXPECT_EQ(folder->file, L"explorer.exe");
-  EXPECT_EQ(folder->parameters, L"/select,\"C:\\Users\\a\\Downloads\\Zelvane Web.exe\"");
-  EXPECT_FALSE(FinishDlmOpen(path, false, false).has_value());
+  const std::wstring select = L"/select,\"C:\\Users\\a\\Downloads\\Zelvane Web.exe\"";
+  struct Case {
+    bool launch;
+    bool openFolder;
+    std::wstring windowsFolder;
+    std::optional<std::wstring> file;
+    std::wstring parameters;
+  } cases[] = {
+      {true, false, L"C:\\Windows", path, L""},
+      {false, true, L"C:\\Windows", L"C:\\Windows\\explorer.exe", select},
+      {false, true, L"D:\\", L"D:\\explorer.exe", select},
+      // Never a bare name, which the search path could find in the program's own folder.
+      {false, true, L"", std::nullopt, L""},
+      {false, false, L"C:\\Windows", std::nullopt, L""},
+  };
+  for (const Case& c : cases) {
+    FakePlatform fakes;
+    fakes.machine.knownFolders[KnownFolder::Windows] = c.windowsFolder;
+    ConfigurationManager config(TestProfile("DLM"), fakes.platform);
+    config.downloadedFilePath = path;
+    const std::optional<ShellOpen> open = FinishDlmOpen(config, c.launch, c.openFolder);
+    ASSERT_EQ(open.has_value(), c.file.has_value()) << c.launch << c.openFolder;
+    if (!open) continue;
+    EXPECT_EQ(open->file, *c.file);
+    EXPECT_EQ(open->parameters, c.parameters);
+  }
 }
 
 }  // namespace
