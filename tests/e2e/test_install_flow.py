@@ -4,10 +4,12 @@ installer, the events the service receives, and Finish starting the product."""
 
 import json
 import os
+import subprocess
+import tempfile
 import time
 import unittest
 
-from harness import ISV_EXE, WizardTestCase, bin_dir, screenshot, windows_path
+from harness import IDCANCEL, IDOK, ISV_EXE, WizardTestCase, bin_dir, screenshot, windows_path, wine_env
 from service import ContentService
 
 LANGUAGE_NEXT = 1010
@@ -19,6 +21,11 @@ SKIP_ALL = 1048
 FINISH = 1028
 LAUNCH_CHECK = 1044
 ERROR_CLOSE = 1035
+PROGRESS_BAR = 1043
+PBS_MARQUEE = 0x08
+
+PROGRESS_QUIT_TEXT = ("Some installer processes are already running in the background and will finish "
+                      "momentarily. Are you sure you would like to exit?")
 
 PAGE_TIMEOUT_MS = 90000
 MAIN_URL = "download.zelvane.test/endpoint/zvweb/os/riserollout/track/beta"
@@ -34,17 +41,42 @@ OFFERS = [
 ]
 
 
-def configuration(offers, cfs=None):
-    """`cfs`: offer id -> its "cfs" object."""
-    cfs = cfs or {}
-    answer = {"l": "US", "f": {"a": "e2e-pub", "m": 3}, "o": []}
+def configuration(offers, ps=None, limit=3):
+    """`ps`: offer id -> members added to its "ps" object; `limit`: the offer limit "f"."m"."""
+    ps = ps or {}
+    answer = {"l": "US", "f": {"a": "e2e-pub", "m": limit}, "o": []}
     for group, (oid, name, route, args, _) in enumerate(offers, 1):
         # One offer per group "v" is kept.
-        ps = {"dn": name, "i": oid + ".png", "u": "https://" + route, "p": args, "v": group}
-        if oid in cfs:
-            ps["cfs"] = cfs[oid]
-        answer["o"].append({"ad": {"o": oid, "f": "feed-" + oid}, "ps": ps})
+        settings = {"dn": name, "i": oid + ".png", "u": "https://" + route, "p": args, "v": group}
+        settings.update(ps.get(oid, {}))
+        answer["o"].append({"ad": {"o": oid, "f": "feed-" + oid}, "ps": settings})
     return answer
+
+
+def partner(**cfs):
+    """The "ps" members of an offer in partner mode with these "cfs" settings (no "pnr": no
+    registry mark that would hide the partner's offers from later runs)."""
+    return {"pn": True, "cfs": cfs}
+
+
+def installer_log(label):
+    """The fake installer's log of one run."""
+    return os.path.join(bin_dir(), "e2e-%s.jsonl" % label)
+
+
+def touch(path):
+    open(path, "a").close()
+
+
+def pending_deletions():
+    """What the prefix's registry holds for deletion at the next start of Windows, lower case."""
+    with tempfile.TemporaryFile() as out:
+        # A file, not a pipe: a Wine system process may inherit it. Not in a folder with a reg.exe.
+        subprocess.run(["wine", "reg", "query", r"HKLM\System\CurrentControlSet\Control\Session Manager", "/v",
+                        "PendingFileRenameOperations"], stdin=subprocess.DEVNULL, stdout=out,
+                       stderr=subprocess.DEVNULL, env=wine_env(), cwd=tempfile.gettempdir(), timeout=60)
+        out.seek(0)
+        return out.read().decode("utf-8", "replace").lower()
 
 
 def read_lines(path):
@@ -67,14 +99,17 @@ class InstallFlowTest(WizardTestCase):
         super().setUp()
         self.addCleanup(self.svc.load_scenario, os.path.normpath(DEFAULT_SCENARIO))
 
-    def load(self, offers, cfs=None, main=True):
+    def load(self, offers, ps=None, limit=3, main=True, responses=None):
+        """`responses`: route -> keys added to its answer (a delay, no Content-Length)."""
         installer = os.path.join(bin_dir(), "fake-installer.exe")
-        routes = {"/o": {"json": configuration(offers, cfs)}, "/zbd": {"status": 200, "json": {}}}
+        routes = {"/o": {"json": configuration(offers, ps, limit)}, "/zbd": {"status": 200, "json": {}}}
         if main:
             routes[MAIN_URL] = {"file": installer}
         for oid, _, route, _, _ in offers:
             routes["/f/%s.png" % oid] = {"image": {"width": 300, "height": 140, "colour": "#2060c0"}}
             routes[route] = {"file": installer}
+        for route, extra in (responses or {}).items():
+            routes[route].update(extra)
         self.svc.load_scenario({"name": "install flow", "routes": routes})
 
     def require_installer(self):
@@ -86,8 +121,9 @@ class InstallFlowTest(WizardTestCase):
         self.require_installer()
         for ticked in (True, False):
             with self.subTest(launch_ticked=ticked):
-                starts, events = self.run_isv(OFFERS, [button for *_, button in OFFERS], ticked,
-                                              "isv-install-%s" % ("ticked" if ticked else "cleared"))
+                log, events = self.run_isv(OFFERS, {oid: button for oid, *_, button in OFFERS},
+                                           "isv-install-%s" % ("ticked" if ticked else "cleared"), ticked)
+                starts = self.starts(log, 4 if ticked else 3)
                 # The main installer first, with "/S" and waited for, then the accepted offers with
                 # their own arguments.
                 installers = [s for s in starts if s["name"] != "zvweb.exe"]
@@ -107,17 +143,36 @@ class InstallFlowTest(WizardTestCase):
 
     def test_offers_passed_over_report_their_reason(self):
         self.require_installer()
-        ids = [oid for oid, *_ in OFFERS]
+        a, b, c = [oid for oid, *_ in OFFERS]
+        arguments = {oid: args for oid, _, _, args, _ in OFFERS}
+        declined, installed = [("4", None)], [("3", None)]
+
+        def passed(reason):
+            return [("2", reason)]
+
         cases = [
-            # (label, cfs per offer, the button on the first offer, the reason of the offers passed over)
-            ("skip-all", {}, SKIP_ALL, "SAK"),
+            # (label, "ps" members per offer, offer limit, the click on each offer page shown,
+            #  the events of each offer)
+            ("skip-all", {}, 3, {a: SKIP_ALL}, {a: declined, b: passed("SAK"), c: passed("SAK")}),
+            ("saad", {a: partner(saad=True)}, 3, {a: DECLINE}, {a: declined, b: passed("DOD"), c: passed("DOD")}),
+            # An offer passed over at a position at or above the offer limit is not reported. The
+            # second offer's "sied" lets a third one in beyond the limit of 2.
+            ("saad-limit", {a: partner(saad=True), b: partner(sied=True)}, 2, {a: DECLINE},
+             {a: declined, b: passed("DOD"), c: []}),
+            # "cfs" counts only for an offer in partner mode.
+            ("saad-no-partner", {a: {"pn": False, "cfs": {"saad": True}}}, 3, {a: DECLINE, b: DECLINE, c: DECLINE},
+             {a: declined, b: declined, c: declined}),
+            ("mo", {a: partner(mo=2)}, 3, {a: ACCEPT, b: ACCEPT}, {a: installed, b: installed, c: passed("MOF")}),
+            ("sied", {b: partner(sied=True)}, 3, {a: DECLINE, c: ACCEPT},
+             {a: declined, b: passed("SED"), c: installed}),
         ]
-        for label, cfs, button, reason in cases:
+        for label, ps, limit, clicks, expected in cases:
             with self.subTest(label):
-                starts, events = self.run_isv(OFFERS, [button], False, "isv-" + label, cfs)
-                self.assertEqual([s["arguments"] for s in starts], ["/S"], "only the main installer ran")
-                self.assertEqual({oid: events.get(oid, []) for oid in ids},
-                                 {ids[0]: [("4", None)], ids[1]: [("2", reason)], ids[2]: [("2", reason)]})
+                log, events = self.run_isv(OFFERS, clicks, "isv-" + label, ps=ps, limit=limit,
+                                           outcomes=1 + sum(1 for e in expected.values() if e))
+                started = ["/S"] + [arguments[oid] for oid, e in expected.items() if e == installed]
+                self.assertEqual(sorted(s["arguments"] for s in self.starts(log, len(started))), sorted(started))
+                self.assertEqual({oid: events.get(oid, []) for oid in expected}, expected)
 
     def test_main_product_failure_still_installs_the_offers_then_shows_the_error_page(self):
         self.require_installer()
@@ -129,19 +184,108 @@ class InstallFlowTest(WizardTestCase):
         offers = OFFERS[:1]
         for label, served, code, failure in cases:
             with self.subTest(label):
-                starts, events = self.run_isv(offers, [ACCEPT], False, "isv-" + label, main=served, error=True,
-                                              env={"ZELVANE_FAKE_INSTALLER_EXIT": code})
+                log, events = self.run_isv(offers, {offers[0][0]: ACCEPT}, "isv-" + label, main=served,
+                                           error=True, env={"ZELVANE_FAKE_INSTALLER_EXIT": code})
+                starts = self.starts(log, 2 if served else 1)
                 self.assertIn(offers[0][3], [s["arguments"] for s in starts], "the offer was still started")
                 self.assertEqual(events.pop(offers[0][0]), [("3", None)])
                 failures = [f for package in events.values() for _, f in package if f]
                 self.assertTrue(any(f.startswith(failure) for f in failures), events)
 
-    def run_isv(self, offers, clicks, ticked, label, cfs=None, main=True, error=False, env=None):
-        """Runs the ISV wizard to its end: one click per offer page shown, Finish with the launch
-        box as `ticked` says. Returns the fake installer's starts and the events per package as
-        (event, reason)."""
-        self.load(offers, cfs, main)
-        log = os.path.join(bin_dir(), "e2e-%s.jsonl" % label)
+    def test_closing_while_the_main_installer_runs_asks_first(self):
+        self.require_installer()
+        offers = OFFERS[:1]
+        oid, args = offers[0][0], offers[0][3]
+        cases = [
+            # (answer, installers started, events of the offer, events of the main product)
+            # Cancel: the wizard goes on; once the main installer ends the offer is started.
+            (IDCANCEL, ["/S", args], ["3"], ["1", "3"]),
+            # OK: the wizard ends while the main installer still runs; the accepted offer, never
+            # started, and the main product get event 5. The installer's file and the work folder
+            # cannot go while it runs: they go at the next start of Windows.
+            (IDOK, ["/S"], ["5"], ["1", "5"]),
+        ]
+        for answer, started, offer_events, main_events in cases:
+            label = "isv-quit-%s" % ("cancel" if answer == IDCANCEL else "ok")
+            with self.subTest(label):
+                release = os.path.join(bin_dir(), "e2e-%s.release" % label)
+                if os.path.exists(release):
+                    os.remove(release)
+                # A failed run leaves no installer waiting.
+                self.addCleanup(touch, release)
+
+                def close_while_installing(wizard, dialog):
+                    self.starts(installer_log(label), 1)
+                    self.driver.close(dialog["hwnd"])
+                    box = self.driver.wait_messagebox(pid=dialog["pid"])
+                    screenshot(label + "-question")
+                    self.assertEqual((box["caption"], box["text"], box["buttons"]),
+                                     ("", PROGRESS_QUIT_TEXT, [IDOK, IDCANCEL]))
+                    self.driver.click(box["hwnd"], answer)
+                    if answer == IDCANCEL:
+                        self.driver.wait_gone(box["hwnd"])
+                        self.assert_visible_main(dialog)
+                        touch(release)
+                        return False
+                    # The wizard does not wait for the installer it leaves running.
+                    self.assert_exits(wizard, "wizard ended by OK while the main installer ran")
+                    touch(release)
+                    return True
+
+                log, events = self.run_isv(offers, {oid: ACCEPT}, label, during=close_while_installing,
+                                           env={"ZELVANE_FAKE_INSTALLER_HOLD": windows_path(release)},
+                                           held=answer == IDOK)
+                self.assertEqual([s["arguments"] for s in self.starts(log, len(started))], started)
+                self.assertEqual([e for e, _ in events.pop(oid, [])], offer_events)
+                self.assertEqual(sorted(e for package in events.values() for e, _ in package), main_events, events)
+
+    def test_a_download_without_length_turns_the_bar_to_marquee(self):
+        self.require_installer()
+        offers = OFFERS[:2]
+        # The main product comes without Content-Length. Each offer's answer waits a moment, so that
+        # the bar can be looked at between the downloads.
+        responses = {MAIN_URL: {"content_length": None}, offers[0][2]: {"delay": 4}, offers[1][2]: {"delay": 4}}
+        mark = self.svc.mark()
+
+        def bar_between_downloads(wizard, dialog):
+            styles = []
+            for route in (offers[0][2], offers[1][2]):
+                host, path = route.split("/", 1)
+                self.svc.wait_for(lambda e: (e["host"], e["path"]) == (host, "/" + path), since=mark,
+                                  timeout=PAGE_TIMEOUT_MS / 1000)
+                styles.append(self.driver.wait_control(dialog["hwnd"], PROGRESS_BAR)["style"] & PBS_MARQUEE)
+            # Marquee after the download without a length, a plain bar again once the next one
+            # reports its progress.
+            self.assertEqual(styles, [PBS_MARQUEE, 0])
+            return False
+
+        log, events = self.run_isv(offers, {oid: ACCEPT for oid, *_ in offers}, "isv-marquee",
+                                   responses=responses, during=bar_between_downloads)
+        started = ["/S"] + [o[3] for o in offers]
+        self.assertEqual(sorted(s["arguments"] for s in self.starts(log, len(started))), sorted(started))
+        self.assertEqual({oid: events.pop(oid, []) for oid, *_ in offers}, {oid: [("3", None)] for oid, *_ in offers})
+        self.assertEqual(sorted(e for package in events.values() for e, _ in package), ["1", "3"], events)
+
+    @staticmethod
+    def starts(log, count, timeout_s=PAGE_TIMEOUT_MS / 1000):
+        """The fake installer's starts once `count` are recorded, or all there are after the
+        timeout: a program that is not waited for records its start on its own time."""
+        deadline = time.monotonic() + timeout_s
+        while len(read_lines(log)) < count and time.monotonic() < deadline:
+            time.sleep(0.1)
+        return read_lines(log)
+
+    def run_isv(self, offers, clicks, label, ticked=False, error=False, env=None, during=None, outcomes=None,
+                held=False, **scenario):
+        """Runs the ISV wizard to its end: `clicks` names the button for each offer page shown, by
+        offer id; Finish with the launch box as `ticked` says. `during(wizard, dialog)` runs once
+        the offers are answered and returns true when it ended the wizard. `outcomes`: how many
+        packages get event 2, 3 or 4 before Finish (default: every offer and the main product).
+        `held`: the wizard ended while an installer ran from its work folder, which then stays with
+        what is left of it registered for deletion at the next start of Windows.
+        Returns the fake installer's log and the events per package as (event, reason)."""
+        self.load(offers, **scenario)
+        log = installer_log(label)
         if os.path.exists(log):
             os.remove(log)
         mark = self.svc.mark()
@@ -150,16 +294,21 @@ class InstallFlowTest(WizardTestCase):
             "ZELVANE_FAKE_INSTALLER_LOG": windows_path(log),
             "ZELVANE_FAKE_INSTALLER_PRODUCT": "{commonappdata}\\Zelvane Web\\zvweb.exe"}))
         try:
-            self.drive(wizard, offers, clicks, ticked, label, mark, error)
+            self.drive(wizard, offers, clicks, ticked, label, mark, error, during,
+                       len(offers) + 1 if outcomes is None else outcomes)
         finally:
             # A run that fails half-way leaves no wizard behind for the next one.
             wizard.kill()
-        self.assertEqual(self.temp.work_entries(), before, "Finish removed the work folder")
-        if ticked:
-            # The product is started, not waited for: its record may come after the wizard ended.
-            deadline = time.monotonic() + 30
-            while not any(s["name"] == "zvweb.exe" for s in read_lines(log)) and time.monotonic() < deadline:
-                time.sleep(0.2)
+        left = self.temp.work_entries() - before
+        if held:
+            self.assertEqual(len(left), 1, left)
+            name = left.pop()
+            folder = self.temp.windows_path + name
+            paths = [folder] + [folder + "\\" + f for f in os.listdir(os.path.join(self.temp.path, name))]
+            pending = pending_deletions()
+            self.assertEqual([p for p in paths if "\\??\\" + p.lower() not in pending], [], pending)
+        else:
+            self.assertEqual(left, set(), "the wizard removed its work folder")
 
         events = {}
         for entry in self.svc.log(mark, path="/zbd"):
@@ -167,19 +316,23 @@ class InstallFlowTest(WizardTestCase):
             self.assertTrue(a["signature_ok"], a)
             events.setdefault(a["package"], []).append(
                 (a["event"], a["reason"] if a["event"] == "2" else a["failure"] if a["failure"] else None))
-        return read_lines(log), events
+        return log, events
 
-    def drive(self, wizard, offers, clicks, ticked, label, mark, error):
+    def drive(self, wizard, offers, clicks, ticked, label, mark, error, during, outcomes):
         dialog = self.wait_main_dialog(ISV_EXE)
         hwnd = dialog["hwnd"]
         self.driver.wait_control(hwnd, LANGUAGE_NEXT)
         self.driver.click(hwnd, LANGUAGE_NEXT)
         self.driver.wait_control(hwnd, LICENSE_AGREE, timeout_ms=PAGE_TIMEOUT_MS)
         self.driver.click(hwnd, LICENSE_AGREE)
-        for index, button in enumerate(clicks):
-            self.driver.wait_control(hwnd, PRODUCT_DISCLAIMER, text=offers[index][1], timeout_ms=PAGE_TIMEOUT_MS)
+        for index, (oid, name, *_) in enumerate(offers):
+            if oid not in clicks:
+                continue
+            self.driver.wait_control(hwnd, PRODUCT_DISCLAIMER, text=name, timeout_ms=PAGE_TIMEOUT_MS)
             screenshot("%s-offer-%d" % (label, index + 1))
-            self.driver.click(hwnd, button)
+            self.driver.click(hwnd, clicks[oid])
+        if during is not None and during(wizard, dialog):
+            return
 
         if error:
             # The error page once the offers are installed; its Close asks nothing.
@@ -193,7 +346,7 @@ class InstallFlowTest(WizardTestCase):
         screenshot(label + "-finish")
         # Every package's outcome has reached the service: the close sends no event 5 after it.
         self.svc.wait_for(lambda e: e["analytics"]["event"] in ("2", "3", "4"), since=mark, path="/zbd",
-                          count=len(offers) + 1, timeout=60)
+                          count=outcomes, timeout=60)
         if not ticked:
             self.driver.click(hwnd, LAUNCH_CHECK)
         self.driver.click(hwnd, FINISH)

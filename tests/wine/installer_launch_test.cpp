@@ -227,6 +227,30 @@ TEST_F(InstallerLaunch, ExitCodesWhenWaitedForAndNoneWhenNot) {
   ::Sleep(500);  // lets the offer end before its folder goes
 }
 
+TEST_F(InstallerLaunch, AWaitGivesUpOnceToldAndLeavesTheInstallerRunning) {
+  // No early return: the held installer must be let go whatever fails.
+  const std::wstring setup = folder_ + L"\\setup.exe";
+  const std::wstring release = folder_ + L"\\release";
+  WriteBytes(setup, installer_);
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"ZELVANE_FAKE_INSTALLER_HOLD", release.c_str()));
+  std::atomic<bool> giveUp{false};
+  auto launch = win32::LaunchProcessAsync(setup, L"/S", true, &giveUp);
+  EXPECT_EQ(Records(1).size(), 1u);
+  ::SetEnvironmentVariableW(L"ZELVANE_FAKE_INSTALLER_HOLD", nullptr);
+  EXPECT_EQ(launch.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout) << "waits while it runs";
+
+  giveUp = true;
+  EXPECT_EQ(launch.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_EQ(launch.get().exitCode, kNoExitCode);
+  EXPECT_FALSE(::DeleteFileW(setup.c_str())) << "the installer still runs";
+
+  // It ends once the file is there; its program can be deleted then.
+  WriteBytes(release, {});
+  bool ended = false;
+  for (int i = 0; i < 300 && !(ended = ::DeleteFileW(setup.c_str()) != FALSE); ++i) ::Sleep(100);
+  EXPECT_TRUE(ended);
+}
+
 TEST_F(InstallerLaunch, FakeInstallerPutsTheProductWhereTheFinishPageLooks) {
   // The product path as the ISV record holds it, with a folder of this process.
   const std::wstring product =

@@ -8,6 +8,8 @@
 //                                   fake-installer.jsonl beside the program
 //   ZELVANE_FAKE_INSTALLER_EXIT     exit code (decimal, default 0)
 //   ZELVANE_FAKE_INSTALLER_SLEEP_MS milliseconds to wait before exiting (default 0)
+//   ZELVANE_FAKE_INSTALLER_HOLD     a file: after the sleep, run on until it exists, so that a test
+//                                   decides when the installer ends
 //   ZELVANE_FAKE_INSTALLER_PRODUCT  path to install the product at; folder macros in braces
 //                                   ({commonappdata}, {localappdata}, {programdata}, {commonpf},
 //                                   {commonpf32}, {commonpf64}) are expanded, missing folders made
@@ -159,5 +161,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
   AppendLine(log, line);
 
   if (sleepMs > 0) ::Sleep(sleepMs);
+  const std::wstring hold = Env(L"ZELVANE_FAKE_INSTALLER_HOLD");
+  while (!hold.empty() && ::GetFileAttributesW(hold.c_str()) == INVALID_FILE_ATTRIBUTES) ::Sleep(20);
   return static_cast<int>(exitCode);
 }

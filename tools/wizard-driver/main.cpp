@@ -495,6 +495,7 @@ std::string DescribeChild(HWND child) {
     o.Num("id", static_cast<unsigned>(GetDlgCtrlID(child)) & 0xFFFF).Str("class", ClassOf(child));
     o.Str("text", ControlText(child));
     o.Flag("visible", IsWindowVisible(child) != FALSE).Flag("enabled", IsWindowEnabled(child) != FALSE);
+    o.Num("style", static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE)));
     std::string checked = CheckState(child);
     if (!checked.empty()) o.Raw("checked", checked);
     if (IsComboBox(child)) {

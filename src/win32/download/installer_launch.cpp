@@ -11,6 +11,13 @@
 
 namespace zelvane::win32 {
 
+namespace {
+
+// How often a wait for an installer looks whether to give up.
+constexpr DWORD kGiveUpPollMs = 100;
+
+}  // namespace
+
 int DetectArchiveType(const std::wstring& path) {
   FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -49,7 +56,8 @@ std::wstring PrepareInstaller(const std::wstring& path, int archiveType, const s
   return folder;
 }
 
-LaunchResult LaunchProcess(const std::wstring& executable, const std::wstring& arguments, bool wait) {
+LaunchResult LaunchProcess(const std::wstring& executable, const std::wstring& arguments, bool wait,
+                           const std::atomic<bool>* giveUp) {
   LaunchResult result{kNoExitCode, L""};
   std::wstring commandLine = InstallerCommandLine(executable, arguments);
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
@@ -69,8 +77,10 @@ LaunchResult LaunchProcess(const std::wstring& executable, const std::wstring& a
   KernelHandle processHandle(process.hProcess);
   KernelHandle threadHandle(process.hThread);
   if (wait) {
+    while (::WaitForSingleObject(processHandle.get(), kGiveUpPollMs) == WAIT_TIMEOUT) {
+      if (giveUp != nullptr && giveUp->load()) return result;
+    }
     DWORD exitCode = kNoExitCode;
-    ::WaitForSingleObject(processHandle.get(), INFINITE);
     if (::GetExitCodeProcess(processHandle.get(), &exitCode)) result.exitCode = exitCode;
   }
   if (result.exitCode != 0) result.message = ExitCodeMessage(result.exitCode);
@@ -78,8 +88,8 @@ LaunchResult LaunchProcess(const std::wstring& executable, const std::wstring& a
 }
 
 std::future<LaunchResult> LaunchProcessAsync(const std::wstring& executable, const std::wstring& arguments,
-                                             bool wait) {
-  return std::async(std::launch::async, LaunchProcess, executable, arguments, wait);
+                                             bool wait, const std::atomic<bool>* giveUp) {
+  return std::async(std::launch::async, LaunchProcess, executable, arguments, wait, giveUp);
 }
 
 }  // namespace zelvane::win32

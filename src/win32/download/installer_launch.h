@@ -2,6 +2,7 @@
 // Turns a downloaded package file into a running installer: archive detection, ZIP extraction,
 // the executable inside, and the process itself.
 
+#include <atomic>
 #include <future>
 #include <string>
 
@@ -34,10 +35,13 @@ std::wstring FindFirstExe(const std::wstring& folder);
 // Starts the executable with the arguments; when `wait` is set, waits for it and reports its exit
 // code. A non-zero exit code (kNoExitCode when not waited for) comes with "exit code = N"; a
 // process that did not start gives kNoExitCode and "Error launching executable: <system text>".
-LaunchResult LaunchProcess(const std::wstring& executable, const std::wstring& arguments, bool wait);
+// The wait ends early, without an exit code, once `giveUp` is set (the wizard is closing and leaves
+// the installer running).
+LaunchResult LaunchProcess(const std::wstring& executable, const std::wstring& arguments, bool wait,
+                           const std::atomic<bool>* giveUp = nullptr);
 
 // LaunchProcess on a task of the runtime's pool.
 std::future<LaunchResult> LaunchProcessAsync(const std::wstring& executable, const std::wstring& arguments,
-                                             bool wait);
+                                             bool wait, const std::atomic<bool>* giveUp = nullptr);
 
 }  // namespace zelvane::win32

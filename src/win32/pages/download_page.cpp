@@ -60,7 +60,9 @@ std::wstring DownloadPage::PrepareInstaller(const std::wstring& path, const std:
 void DownloadPage::Launch(const std::wstring& path, const std::wstring& arguments, bool wait) {
   // Replacing the future waits for the previous launch task, which has returned by now: offers are
   // not waited for, and the main installer's exit was taken before anything else is launched.
-  m_installFuture = LaunchProcessAsync(path, arguments, wait);
+  // A wizard closed while the main installer runs stops waiting for it (the future's end, when the
+  // page goes, waits for the task) and leaves it running.
+  m_installFuture = LaunchProcessAsync(path, arguments, wait, &m_downloadManager->cancelled);
   if (wait) ::SetTimer(hwnd(), kInstallTimer, kPollMs, nullptr);
 }
 
