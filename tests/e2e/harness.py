@@ -85,6 +85,7 @@ class DriverError(Exception):
     def __init__(self, args, code, payload, stderr):
         self.code = code
         self.payload = payload
+        self.stderr = stderr
         super().__init__("wizard-driver %s -> exit %s: %s%s" % (
             " ".join(str(a) for a in args), code, json.dumps(payload, ensure_ascii=False),
             ("\nstderr: " + stderr.strip()) if stderr.strip() else ""))
@@ -197,7 +198,7 @@ class Driver:
                 # Say what was on screen instead, and keep a picture when asked to.
                 raise DriverError(args, err.code, {"result": err.payload,
                                                    "visible windows": self._safe_visible(),
-                                                   "screenshot": screenshot(args[0])}, "") from None
+                                                   "screenshot": screenshot(args[0])}, err.stderr) from None
             raise
 
     def _safe_visible(self):
@@ -340,12 +341,13 @@ class InstallerLog:
     def starts(self):
         return read_jsonl(self.path)
 
-    def wait_for(self, predicate, count=1, timeout_s=EXIT_TIMEOUT_S):
-        """The starts once `count` of them satisfy `predicate`; fails after timeout_s."""
+    def wait_for(self, predicate=None, count=1, timeout_s=EXIT_TIMEOUT_S):
+        """The starts once `count` of them satisfy `predicate` (any start without one); fails after
+        timeout_s. A program that is not waited for records its start on its own time."""
         deadline = time.monotonic() + timeout_s
         while True:
             starts = self.starts()
-            if len([s for s in starts if predicate(s)]) >= count:
+            if len([s for s in starts if predicate is None or predicate(s)]) >= count:
                 return starts
             if time.monotonic() > deadline:
                 raise AssertionError("fake installer: %d expected starts did not come within %ss; recorded: %s"

@@ -2,14 +2,11 @@
 product and the accepted offers downloaded from the local service and installed by the fake
 installer, the events the service receives, and Finish starting the product."""
 
-import json
 import os
-import subprocess
-import tempfile
-import time
 import unittest
 
-from harness import IDCANCEL, IDOK, ISV_EXE, WizardTestCase, bin_dir, screenshot, windows_path, wine_env
+from harness import (IDCANCEL, IDOK, ISV_EXE, InstallerLog, WizardTestCase, bin_dir, screenshot, windows_path,
+                     wine_reg)
 from service import ContentService
 
 LANGUAGE_NEXT = 1010
@@ -28,6 +25,7 @@ PROGRESS_QUIT_TEXT = ("Some installer processes are already running in the backg
                       "momentarily. Are you sure you would like to exit?")
 
 PAGE_TIMEOUT_MS = 90000
+PAGE_TIMEOUT_S = PAGE_TIMEOUT_MS / 1000
 MAIN_URL = "download.zelvane.test/endpoint/zvweb/os/riserollout/track/beta"
 
 DEFAULT_SCENARIO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
@@ -59,32 +57,15 @@ def partner(**cfs):
     return {"pn": True, "cfs": cfs}
 
 
-def installer_log(label):
-    """The fake installer's log of one run."""
-    return os.path.join(bin_dir(), "e2e-%s.jsonl" % label)
-
-
 def touch(path):
     open(path, "a").close()
 
 
 def pending_deletions():
     """What the prefix's registry holds for deletion at the next start of Windows, lower case."""
-    with tempfile.TemporaryFile() as out:
-        # A file, not a pipe: a Wine system process may inherit it. Not in a folder with a reg.exe.
-        subprocess.run(["wine", "reg", "query", r"HKLM\System\CurrentControlSet\Control\Session Manager", "/v",
-                        "PendingFileRenameOperations"], stdin=subprocess.DEVNULL, stdout=out,
-                       stderr=subprocess.DEVNULL, env=wine_env(), cwd=tempfile.gettempdir(), timeout=60)
-        out.seek(0)
-        return out.read().decode("utf-8", "replace").lower()
-
-
-def read_lines(path):
-    try:
-        with open(path, encoding="utf-8") as f:
-            return [json.loads(line) for line in f if line.strip()]
-    except FileNotFoundError:
-        return []
+    _, out = wine_reg("query", r"HKLM\System\CurrentControlSet\Control\Session Manager", "/v",
+                      "PendingFileRenameOperations")
+    return out.lower()
 
 
 @unittest.skipUnless(ContentService.available(), "no content service in this run ($ZELVANE_RUN_DIR)")
@@ -123,7 +104,7 @@ class InstallFlowTest(WizardTestCase):
             with self.subTest(launch_ticked=ticked):
                 log, events = self.run_isv(OFFERS, {oid: button for oid, *_, button in OFFERS},
                                            "isv-install-%s" % ("ticked" if ticked else "cleared"), ticked)
-                starts = self.starts(log, 4 if ticked else 3)
+                starts = log.wait_for(count=4 if ticked else 3, timeout_s=PAGE_TIMEOUT_S)
                 # The main installer first, with "/S" and waited for, then the accepted offers with
                 # their own arguments.
                 installers = [s for s in starts if s["name"] != "zvweb.exe"]
@@ -171,7 +152,7 @@ class InstallFlowTest(WizardTestCase):
                 log, events = self.run_isv(OFFERS, clicks, "isv-" + label, ps=ps, limit=limit,
                                            outcomes=1 + sum(1 for e in expected.values() if e))
                 started = ["/S"] + [arguments[oid] for oid, e in expected.items() if e == installed]
-                self.assertEqual(sorted(s["arguments"] for s in self.starts(log, len(started))), sorted(started))
+                self.assertEqual(sorted(s["arguments"] for s in log.wait_for(count=len(started), timeout_s=PAGE_TIMEOUT_S)), sorted(started))
                 self.assertEqual({oid: events.get(oid, []) for oid in expected}, expected)
 
     def test_main_product_failure_still_installs_the_offers_then_shows_the_error_page(self):
@@ -186,7 +167,7 @@ class InstallFlowTest(WizardTestCase):
             with self.subTest(label):
                 log, events = self.run_isv(offers, {offers[0][0]: ACCEPT}, "isv-" + label, main=served,
                                            error=True, env={"ZELVANE_FAKE_INSTALLER_EXIT": code})
-                starts = self.starts(log, 2 if served else 1)
+                starts = log.wait_for(count=2 if served else 1, timeout_s=PAGE_TIMEOUT_S)
                 self.assertIn(offers[0][3], [s["arguments"] for s in starts], "the offer was still started")
                 self.assertEqual(events.pop(offers[0][0]), [("3", None)])
                 failures = [f for package in events.values() for _, f in package if f]
@@ -214,8 +195,8 @@ class InstallFlowTest(WizardTestCase):
                 # A failed run leaves no installer waiting.
                 self.addCleanup(touch, release)
 
-                def close_while_installing(wizard, dialog):
-                    self.starts(installer_log(label), 1)
+                def close_while_installing(wizard, dialog, log):
+                    log.wait_for(timeout_s=PAGE_TIMEOUT_S)
                     self.driver.close(dialog["hwnd"])
                     box = self.driver.wait_messagebox(pid=dialog["pid"])
                     screenshot(label + "-question")
@@ -235,7 +216,7 @@ class InstallFlowTest(WizardTestCase):
                 log, events = self.run_isv(offers, {oid: ACCEPT}, label, during=close_while_installing,
                                            env={"ZELVANE_FAKE_INSTALLER_HOLD": windows_path(release)},
                                            held=answer == IDOK)
-                self.assertEqual([s["arguments"] for s in self.starts(log, len(started))], started)
+                self.assertEqual([s["arguments"] for s in log.wait_for(count=len(started), timeout_s=PAGE_TIMEOUT_S)], started)
                 self.assertEqual([e for e, _ in events.pop(oid, [])], offer_events)
                 self.assertEqual(sorted(e for package in events.values() for e, _ in package), main_events, events)
 
@@ -247,7 +228,7 @@ class InstallFlowTest(WizardTestCase):
         responses = {MAIN_URL: {"content_length": None}, offers[0][2]: {"delay": 4}, offers[1][2]: {"delay": 4}}
         mark = self.svc.mark()
 
-        def bar_between_downloads(wizard, dialog):
+        def bar_between_downloads(wizard, dialog, log):
             styles = []
             for route in (offers[0][2], offers[1][2]):
                 host, path = route.split("/", 1)
@@ -262,39 +243,28 @@ class InstallFlowTest(WizardTestCase):
         log, events = self.run_isv(offers, {oid: ACCEPT for oid, *_ in offers}, "isv-marquee",
                                    responses=responses, during=bar_between_downloads)
         started = ["/S"] + [o[3] for o in offers]
-        self.assertEqual(sorted(s["arguments"] for s in self.starts(log, len(started))), sorted(started))
+        self.assertEqual(sorted(s["arguments"] for s in log.wait_for(count=len(started), timeout_s=PAGE_TIMEOUT_S)), sorted(started))
         self.assertEqual({oid: events.pop(oid, []) for oid, *_ in offers}, {oid: [("3", None)] for oid, *_ in offers})
         self.assertEqual(sorted(e for package in events.values() for e, _ in package), ["1", "3"], events)
-
-    @staticmethod
-    def starts(log, count, timeout_s=PAGE_TIMEOUT_MS / 1000):
-        """The fake installer's starts once `count` are recorded, or all there are after the
-        timeout: a program that is not waited for records its start on its own time."""
-        deadline = time.monotonic() + timeout_s
-        while len(read_lines(log)) < count and time.monotonic() < deadline:
-            time.sleep(0.1)
-        return read_lines(log)
 
     def run_isv(self, offers, clicks, label, ticked=False, error=False, env=None, during=None, outcomes=None,
                 held=False, **scenario):
         """Runs the ISV wizard to its end: `clicks` names the button for each offer page shown, by
-        offer id; Finish with the launch box as `ticked` says. `during(wizard, dialog)` runs once
+        offer id; Finish with the launch box as `ticked` says. `during(wizard, dialog, log)` runs once
         the offers are answered and returns true when it ended the wizard. `outcomes`: how many
         packages get event 2, 3 or 4 before Finish (default: every offer and the main product).
         `held`: the wizard ended while an installer ran from its work folder, which then stays with
         what is left of it registered for deletion at the next start of Windows.
         Returns the fake installer's log and the events per package as (event, reason)."""
         self.load(offers, **scenario)
-        log = installer_log(label)
-        if os.path.exists(log):
-            os.remove(log)
+        log = InstallerLog(label)
         mark = self.svc.mark()
         before = self.temp.work_entries()
-        wizard = self.start(ISV_EXE, env=dict(env or {}, **{
-            "ZELVANE_FAKE_INSTALLER_LOG": windows_path(log),
-            "ZELVANE_FAKE_INSTALLER_PRODUCT": "{commonappdata}\\Zelvane Web\\zvweb.exe"}))
+        wizard = self.start(ISV_EXE, env=log.env(dict(
+            env or {}, ZELVANE_FAKE_INSTALLER_PRODUCT="{commonappdata}\\Zelvane Web\\zvweb.exe")))
+        observe = (lambda w, d: during(w, d, log)) if during else None
         try:
-            self.drive(wizard, offers, clicks, ticked, label, mark, error, during,
+            self.drive(wizard, offers, clicks, ticked, label, mark, error, observe,
                        len(offers) + 1 if outcomes is None else outcomes)
         finally:
             # A run that fails half-way leaves no wizard behind for the next one.
