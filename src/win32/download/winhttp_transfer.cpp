@@ -185,8 +185,8 @@ DownloadResult WinHttpFile(const FileJob& job) {
     if (length) CheckComplete(job.path, contentLength, L"Failed to open downloaded file.");
     if (contentLength != 0) Post(job.window, kWmDownloadProgress, 1);
     result.success = true;
-  } catch (const std::exception& error) {
-    result.message = ErrorText(error);
+  } catch (const std::exception&) {
+    result.message = CurrentErrorText();
   }
   output.Close();
   open.Close();
