@@ -20,6 +20,16 @@ if(WIN32)
   add_library(tinyxml2 STATIC ${_tinyxml2_dir}/tinyxml2.cpp)
   target_include_directories(tinyxml2 SYSTEM PUBLIC ${_tinyxml2_dir})
   target_compile_options(tinyxml2 PRIVATE -w)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    # tinyxml2 neither throws nor catches, so the 32-bit build compiles it without unwind tables.
+    # That is what lets --gc-sections drop the parts the program never calls (printing, files, the
+    # number queries and with them the C library's sscanf, about 35 KB): the PE linker keeps every
+    # .eh_frame, and with it each function an unwind table names. The only exception that could
+    # start inside tinyxml2 is std::bad_alloc; with DWARF unwinding a frame without a table ends
+    # the search, so it ends the program, as it would on the UI thread that parses the documents
+    # anyway. (64-bit SEH unwinding misreads such frames instead, so that build keeps its tables.)
+    target_compile_options(tinyxml2 PRIVATE -fno-exceptions -fno-asynchronous-unwind-tables)
+  endif()
 else()
   find_library(TINYXML2_LIB tinyxml2 REQUIRED)
   add_library(tinyxml2 INTERFACE)

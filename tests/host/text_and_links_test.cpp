@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 #include "app/text_encoding.h"
 #include "app/web_link.h"
 
@@ -23,6 +26,18 @@ TEST(TextEncoding, RoundTripsAndReplacesInvalidInput) {
       {"\xE2\x82" "x", L"\uFFFD" L"x"},
   };
   for (const auto& c : invalid) EXPECT_EQ(Utf8ToWide(c.input), c.expected);
+}
+
+TEST(TextEncoding, DecimalTextWritesWhatToWstringWrites) {
+  using I32 = std::numeric_limits<std::int32_t>;
+  using U32 = std::numeric_limits<std::uint32_t>;
+  using I64 = std::numeric_limits<std::int64_t>;
+  using U64 = std::numeric_limits<std::uint64_t>;
+  EXPECT_EQ(DecimalText(0), std::to_wstring(0));
+  EXPECT_EQ(DecimalText(I32::min()), std::to_wstring(I32::min()));
+  EXPECT_EQ(DecimalText(U32::max()), std::to_wstring(U32::max()));
+  EXPECT_EQ(DecimalText(I64::min()), std::to_wstring(I64::min()));
+  EXPECT_EQ(DecimalText(U64::max()), std::to_wstring(U64::max()));
 }
 
 TEST(WebLink, OnlyHttpAndHttpsAddressesOpen) {

@@ -1,5 +1,6 @@
 #include "app/session_identity.h"
 
+#include "app/text_encoding.h"
 #include "ports/platform.h"
 
 namespace zelvane {
@@ -23,8 +24,8 @@ std::wstring FileNameCode(const std::wstring& modulePath) {
 std::wstring GetFileNameCode() { return FileNameCode(SystemPlatform().machine.ModuleFileName()); }
 
 std::wstring FormatFileVersion(const FileVersion& version) {
-  const auto high = [](std::uint32_t v) { return std::to_wstring(v >> 16); };
-  const auto low = [](std::uint32_t v) { return std::to_wstring(v & 0xFFFFu); };
+  const auto high = [](std::uint32_t v) { return DecimalText(v >> 16); };
+  const auto low = [](std::uint32_t v) { return DecimalText(v & 0xFFFFu); };
   return high(version.mostSignificant) + L"." + low(version.mostSignificant) + L"." +
          high(version.leastSignificant) + L"." + low(version.leastSignificant);
 }

@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "app/configuration_manager.h"
+#include "app/text_encoding.h"
 #include "download/target_path.h"
 
 namespace zelvane {
@@ -31,7 +32,7 @@ std::wstring FormatSystemError(const std::wstring& format, std::uint32_t code, c
   std::wstring out;
   for (std::size_t i = 0; i < format.size(); ++i) {
     if (format[i] == L'%' && i + 1 < format.size() && format[i + 1] == L'd') {
-      out += std::to_wstring(static_cast<std::int32_t>(code));
+      out += DecimalText(static_cast<std::int32_t>(code));
       ++i;
     } else if (format[i] == L'%' && i + 1 < format.size() && format[i + 1] == L's') {
       out += systemText;
@@ -44,12 +45,12 @@ std::wstring FormatSystemError(const std::wstring& format, std::uint32_t code, c
 }
 
 std::wstring StatusFailureText(std::uint32_t status) {
-  return L"Download failed: Server returned status code: " + std::to_wstring(static_cast<std::int32_t>(status));
+  return L"Download failed: Server returned status code: " + DecimalText(static_cast<std::int32_t>(status));
 }
 
 std::wstring IncompleteDownloadText(std::uint32_t contentLength, std::uint64_t fileLength) {
-  return L"Download was incomplete: content length: " + std::to_wstring(contentLength) +
-         L", downloaded: " + std::to_wstring(fileLength);
+  return L"Download was incomplete: content length: " + DecimalText(contentLength) +
+         L", downloaded: " + DecimalText(fileLength);
 }
 
 std::wstring CombineTransportErrors(const std::wstring& winHttpError, const std::wstring& winInetError) {

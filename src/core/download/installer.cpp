@@ -1,8 +1,7 @@
 #include "download/installer.h"
 
-#include <cwchar>
-
 #include "app/configuration_manager.h"
+#include "app/text_encoding.h"
 
 namespace zelvane {
 
@@ -34,11 +33,7 @@ std::wstring InstallerCommandLine(const std::wstring& executable, const std::wst
   return L"\"" + executable + L"\" " + arguments;
 }
 
-std::wstring ExitCodeMessage(std::uint32_t exitCode) {
-  wchar_t text[32];
-  std::swprintf(text, sizeof text / sizeof text[0], L"exit code = %u", static_cast<unsigned>(exitCode));
-  return text;
-}
+std::wstring ExitCodeMessage(std::uint32_t exitCode) { return L"exit code = " + DecimalText(exitCode); }
 
 std::wstring OptionCode(const std::array<bool, 8>& options) {
   std::wstring code;

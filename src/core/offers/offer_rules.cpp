@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "app/text_encoding.h"
 #include "offers/standard_conversions.h"
 
 namespace zelvane {
@@ -32,6 +33,16 @@ int LeadingInt(const std::wstring& text) {
   if (value > INT_MAX) return INT_MAX;
   if (value < INT_MIN) return INT_MIN;
   return static_cast<int>(value);
+}
+
+// A calendar date as "YYYYMMDD", each field padded with zeros to its width ("%04d%02d%02d").
+std::wstring DateStamp(const std::tm& date) {
+  const auto field = [](int value, std::size_t width) {
+    std::wstring digits = DecimalText(value);
+    if (digits.size() < width) digits.insert(0, width - digits.size(), L'0');
+    return digits;
+  };
+  return field(date.tm_year + 1900, 4) + field(date.tm_mon + 1, 2) + field(date.tm_mday, 2);
 }
 
 std::vector<int> VersionNumbers(const std::wstring& version) {
@@ -333,11 +344,9 @@ Rejection OfferRules::CheckPartnerMark(bool enabled, const std::wstring& registr
   std::wstring stored;
   if (!registry_.ReadValueText(L"hkey_local_machine", registryKey, valueName, stored)) return std::nullopt;
   std::tm local{};
-  wchar_t today[16] = L"";
-  if (machine_.ToLocalTime(machine_.UnixTimeSeconds(), &local)) {
-    swprintf(today, 16, L"%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-  }
-  if (std::wstring(today) < stored) return "PN NO SHOW";
+  std::wstring today;
+  if (machine_.ToLocalTime(machine_.UnixTimeSeconds(), &local)) today = DateStamp(local);
+  if (today < stored) return "PN NO SHOW";
   return std::nullopt;
 }
 

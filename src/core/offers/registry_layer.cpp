@@ -4,6 +4,7 @@
 #include <cwctype>
 #include <unordered_map>
 
+#include "app/text_encoding.h"
 #include "offers/standard_conversions.h"
 
 namespace zelvane {
@@ -274,13 +275,13 @@ bool RegistryLayer::ReadValueText(const std::wstring& hiveName, const std::wstri
         case reg::kDword: {
           std::uint32_t value = 0;
           if (!ReadNumber(api_, key.get(), valueName, &value)) continue;
-          text = std::to_wstring(value);
+          text = DecimalText(value);
           return true;
         }
         case reg::kQword: {
           std::uint64_t value = 0;
           if (!ReadNumber(api_, key.get(), valueName, &value)) continue;
-          text = std::to_wstring(value);
+          text = DecimalText(value);
           return true;
         }
         default:

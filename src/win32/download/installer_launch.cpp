@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cwchar>
 #include <vector>
 
 #include "common/handles.h"
@@ -68,10 +67,7 @@ LaunchResult LaunchProcess(const std::wstring& executable, const std::wstring& a
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
-    const std::wstring reason = SystemErrorText(::GetLastError());
-    std::vector<wchar_t> text(reason.size() + 64);
-    std::swprintf(text.data(), text.size(), L"Error launching executable: %ls", reason.c_str());
-    result.message = text.data();
+    result.message = L"Error launching executable: " + SystemErrorText(::GetLastError());
     return result;
   }
   KernelHandle processHandle(process.hProcess);

@@ -25,9 +25,14 @@ void FailWithCode(const wchar_t* format, DWORD code) {
   throw TransferError(FormatSystemError(format, code, SystemErrorText(code)));
 }
 
-std::wstring ErrorText(const std::exception& error) {
-  if (const auto* transfer = dynamic_cast<const TransferError*>(&error)) return transfer->text();
-  return FromAnsi(error.what());
+std::wstring CurrentErrorText() {
+  try {
+    throw;
+  } catch (const TransferError& error) {
+    return error.text();
+  } catch (const std::exception& error) {
+    return FromAnsi(error.what());
+  }
 }
 
 OutputFile::OutputFile(const std::wstring& path)

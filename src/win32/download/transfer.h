@@ -29,8 +29,8 @@ class TransferError : public std::runtime_error {
 [[noreturn]] void Fail(const std::wstring& text);
 // Fails with the template filled with the code and its system text.
 [[noreturn]] void FailWithCode(const wchar_t* format, DWORD code);
-// The text of whatever an attempt threw.
-std::wstring ErrorText(const std::exception& error);
+// The text of what an attempt threw; called in a handler of the std::exception it caught.
+std::wstring CurrentErrorText();
 
 // The file a transport writes: truncated when the attempt starts; a failure to open it is kept and
 // reported once the response is there. The transports read in chunks of a few KB; writes are

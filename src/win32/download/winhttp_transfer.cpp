@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "app/text_encoding.h"
 #include "download/transfer.h"
 #include "ports/platform.h"
 #include "telemetry/transport_policy.h"
@@ -184,8 +185,8 @@ DownloadResult WinHttpFile(const FileJob& job) {
     if (length) CheckComplete(job.path, contentLength, L"Failed to open downloaded file.");
     if (contentLength != 0) Post(job.window, kWmDownloadProgress, 1);
     result.success = true;
-  } catch (const std::exception& error) {
-    result.message = ErrorText(error);
+  } catch (const std::exception&) {
+    result.message = CurrentErrorText();
   }
   output.Close();
   open.Close();
@@ -202,7 +203,7 @@ std::unique_ptr<std::vector<std::uint8_t>> WinHttpMemory(const std::wstring& url
       const RequestSettings settings{L"A WinHTTP Example Program/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, false};
       const DWORD status = OpenResponse(url, settings, redirects, open);
       if (status < 200 || status > 399) {
-        Fail(L"Server returned status code: " + std::to_wstring(static_cast<std::int32_t>(status)));
+        Fail(L"Server returned status code: " + DecimalText(static_cast<std::int32_t>(status)));
       }
       (void)ContentLength(open.request.get());
       ReadBody(open.request.get(), cancelled,

@@ -100,8 +100,8 @@ DownloadResult WinInetFile(const FileJob& job) {
     if (known) CheckComplete(job.path, contentLength, L"Failed to open downloaded file: %d - %s");
     if (contentLength != 0) Post(job.window, kWmDownloadProgress, 1);
     result.success = true;
-  } catch (const std::exception& error) {
-    result.message = ErrorText(error);
+  } catch (const std::exception&) {
+    result.message = CurrentErrorText();
   }
   output.Close();
   url.reset();
