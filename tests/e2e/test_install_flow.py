@@ -2,7 +2,10 @@
 product and the accepted offers downloaded from the local service and installed by the fake
 installer, the events the service receives, and Finish starting the product."""
 
+import datetime
+import hashlib
 import os
+import re
 import unittest
 
 from harness import (IDCANCEL, IDOK, ISV_EXE, InstallerLog, WizardTestCase, bin_dir, screenshot, windows_path,
@@ -154,6 +157,29 @@ class InstallFlowTest(WizardTestCase):
                 started = ["/S"] + [arguments[oid] for oid, e in expected.items() if e == installed]
                 self.assertEqual(sorted(s["arguments"] for s in log.wait_for(count=len(started), timeout_s=PAGE_TIMEOUT_S)), sorted(started))
                 self.assertEqual({oid: events.get(oid, []) for oid in expected}, expected)
+
+    def test_a_partner_offer_once_shown_is_marked_and_not_shown_again(self):
+        self.require_installer()
+        a, b, c = [oid for oid, *_ in OFFERS]
+        key = "Software\\Zelvane E2E\\Partner A"
+        # Written without a view flag by the stub, so into the 32-bit view; named by the MD5 of
+        # the maker's name, holding the date 180 days ahead.
+        mark = ["HKLM\\" + key, "/v", hashlib.md5(b"Ostrel").hexdigest(), "/reg:32"]
+        self.addCleanup(wine_reg, "delete", "HKLM\\" + key, "/f", "/reg:32")
+        ps = {a: dict(partner(), pnr=key)}
+
+        _, events = self.run_isv(OFFERS, {a: DECLINE, b: DECLINE, c: DECLINE}, "isv-no-show-first", ps=ps)
+        self.assertEqual(events.get(a), [("4", None)])
+        code, out = wine_reg("query", *mark)
+        self.assertEqual(code, 0, out)
+        stored = datetime.datetime.strptime(str(int(re.search(r"REG_DWORD\s+0x([0-9a-f]+)", out, re.I).group(1), 16)),
+                                            "%Y%m%d").date()
+        ahead = datetime.date.today() + datetime.timedelta(days=180)
+        self.assertLessEqual(abs((stored - ahead).days), 1, out)
+
+        # The next run's check turns the offer down before any page shows.
+        _, events = self.run_isv(OFFERS, {b: DECLINE, c: DECLINE}, "isv-no-show-again", ps=ps)
+        self.assertEqual(events.get(a), [("2", "PN NO SHOW")])
 
     def test_main_product_failure_still_installs_the_offers_then_shows_the_error_page(self):
         self.require_installer()
