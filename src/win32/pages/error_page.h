@@ -16,7 +16,7 @@ class ErrorPage : public IPage {
   void SetErrorHandler(ErrorHandler /*handler*/) override {}
   std::wstring GetName() const override { return L"ErrorPage"; }
 
-  // Puts the title and the text into their controls.
+  // Puts the title and the text into their controls (and the picture, the first time).
   void SetError(const std::wstring& title, const std::wstring& text);
   const std::wstring& title() const { return m_title; }
   const std::wstring& text() const { return m_text; }
@@ -28,6 +28,7 @@ class ErrorPage : public IPage {
  private:
   ButtonHandler m_buttonHandler;
   CStaticFromImage m_image;
+  bool m_imageLoaded = false;
   std::wstring m_title;
   std::wstring m_text;
 };
