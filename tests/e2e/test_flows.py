@@ -14,9 +14,9 @@ import tempfile
 import time
 import unittest
 
-from harness import (CLASSIC_EXE, DLM_EXE, PLAIN_EXE, InstallerLog, WizardTestCase, bin_dir, exe_path,
+from harness import (CLASSIC_EXE, DLM_EXE, PLAIN_EXE, InstallerLog, bin_dir, exe_path,
                      screenshot, windows_path, wine_reg)
-from service import CONTENT_HOST, DOWNLOAD_HOST, WEBSITE_HOST, ContentService
+from service import CONTENT_HOST, DOWNLOAD_HOST, WEBSITE_HOST, ContentService, ServiceTestCase
 
 # Controls that tell which page is shown. Ids that several pages share (Next, Back) are clicked
 # only while one of those pages is visible.
@@ -55,8 +55,6 @@ OPTION_BOXES = [1056, 1057, 1058, 1069, 1063, 1066, 1067, 1068]
 PAGE_TIMEOUT_MS = 90000
 MAIN_ROUTE = DOWNLOAD_HOST + "/endpoint/zvweb/os/riserollout/track/beta"
 DLM_ROUTE = "/dlm/setup.exe"
-DEFAULT_SCENARIO = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
-                                                 "content-service", "scenarios", "default.json"))
 # Wine takes these handlers from the machine's classes only (not from the user's).
 URL_HANDLER = r"HKLM\Software\Classes\%s\shell\open\command"
 # SPLASH_TEXT and Next of the plain language page, by language.
@@ -67,17 +65,12 @@ LANGUAGE_PAGE_TEXTS = {
 
 
 @unittest.skipUnless(ContentService.available(), "no content service in this run ($ZELVANE_RUN_DIR)")
-class FlowsTest(WizardTestCase):
+class FlowsTest(ServiceTestCase):
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.svc = ContentService.from_env()
         cls.installer = exe_path("fake-installer.exe")
-
-    def setUp(self):
-        super().setUp()
-        self.addCleanup(self.svc.load_scenario, DEFAULT_SCENARIO)
 
     def require_flow(self, exe_name):
         self.require_exe(exe_name)

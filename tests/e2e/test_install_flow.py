@@ -8,9 +8,9 @@ import os
 import re
 import unittest
 
-from harness import (IDCANCEL, IDOK, ISV_EXE, InstallerLog, WizardTestCase, bin_dir, screenshot, windows_path,
+from harness import (IDCANCEL, IDOK, ISV_EXE, InstallerLog, bin_dir, screenshot, windows_path,
                      wine_reg)
-from service import ContentService
+from service import ContentService, ServiceTestCase
 
 LANGUAGE_NEXT = 1010
 LICENSE_AGREE = 1050
@@ -30,9 +30,6 @@ PROGRESS_QUIT_TEXT = ("Some installer processes are already running in the backg
 PAGE_TIMEOUT_MS = 90000
 PAGE_TIMEOUT_S = PAGE_TIMEOUT_MS / 1000
 MAIN_URL = "download.zelvane.test/endpoint/zvweb/os/riserollout/track/beta"
-
-DEFAULT_SCENARIO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
-                                "content-service", "scenarios", "default.json")
 
 # (offer id, shown name, installer route, its arguments, what the test clicks on its page)
 OFFERS = [
@@ -72,16 +69,7 @@ def pending_deletions():
 
 
 @unittest.skipUnless(ContentService.available(), "no content service in this run ($ZELVANE_RUN_DIR)")
-class InstallFlowTest(WizardTestCase):
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.svc = ContentService.from_env()
-
-    def setUp(self):
-        super().setUp()
-        self.addCleanup(self.svc.load_scenario, os.path.normpath(DEFAULT_SCENARIO))
+class InstallFlowTest(ServiceTestCase):
 
     def load(self, offers, ps=None, limit=3, main=True, responses=None):
         """`responses`: route -> keys added to its answer (a delay, no Content-Length)."""

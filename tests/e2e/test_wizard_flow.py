@@ -1,11 +1,10 @@
 """The wizard's first half end to end: language page, loading page against the local content
 service, the page after loading, the error page, and closing with the exit question."""
 
-import os
 import unittest
 
-from harness import (DLM_EXE, EXIT_QUESTION_TEXT, IDCANCEL, IDOK, ISV_EXE, WizardTestCase, screenshot)
-from service import CONTENT_HOST, ContentService
+from harness import (DLM_EXE, EXIT_QUESTION_TEXT, IDCANCEL, IDOK, ISV_EXE, screenshot)
+from service import CONTENT_HOST, ContentService, ServiceTestCase
 
 # Controls that tell which page is shown (each is on one page only).
 LANGUAGE_NEXT = 1010
@@ -20,22 +19,11 @@ MAIN_LOGO = 1007
 
 LOAD_TIMEOUT_MS = 60000
 
-DEFAULT_SCENARIO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
-                                "content-service", "scenarios", "default.json")
 NO_OFFERS = {"json": {"l": "US", "f": {"a": "", "m": 3}, "o": []}}
 
 
 @unittest.skipUnless(ContentService.available(), "no content service in this run ($ZELVANE_RUN_DIR)")
-class WizardFlowTest(WizardTestCase):
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.svc = ContentService.from_env()
-
-    def setUp(self):
-        super().setUp()
-        self.addCleanup(self.svc.load_scenario, os.path.normpath(DEFAULT_SCENARIO))
+class WizardFlowTest(ServiceTestCase):
 
     def scenario(self, name, config_route):
         self.svc.load_scenario({"name": name, "routes": {"/o": config_route, "/zbd": {"json": {}}}})
